@@ -1,0 +1,13 @@
+# Cross-compiling toolchain for the Windows build: MinGW-w64, posix thread model.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(TOVRA_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${TOVRA_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TOVRA_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${TOVRA_MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${TOVRA_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Tests run under Wine through a wrapper that owns the prefix and the locale.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)

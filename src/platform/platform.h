@@ -1,0 +1,212 @@
+// platform.h - the only interface through which the library reaches the
+// operating system. Two implementations: posix/ (Linux) and win32/ (Windows).
+//
+// File names are ANSI bytes of the system code page and are passed through
+// untouched (Win32 uses the A functions). Texts that the library shows to a
+// person (message boxes) are UTF-8 here and converted by the implementation
+// (to UTF-16 for MessageBoxW on Windows; left as UTF-8 for a Linux terminal).
+//
+// Linux mapping of Windows concepts: '\' and '/' are both separators;
+// read-only = no owner write permission; hidden = a name starting with '.';
+// system = never; the archive attribute is set on every regular file; the mode
+// word is the real st_mode. Code page 932 is in force when TOVRA_CODEPAGE=932
+// or the locale's codeset is Shift JIS; otherwise names step as UTF-8.
+// Names avoid the Win32 macros (MessageBox, DeleteFile, CreateDirectory, ...)
+// so that the win32 implementation can include <windows.h>.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tovra::platform {
+
+// ---------------------------------------------------------------- files
+
+// Windows file attribute bits (also the DOS attribute byte of ZIP records).
+enum : uint32_t {
+    kAttrReadOnly = 0x01,
+    kAttrHidden = 0x02,
+    kAttrSystem = 0x04,
+    kAttrVolumeLabel = 0x08,
+    kAttrDirectory = 0x10,
+    kAttrArchive = 0x20,
+    kAttrNormal = 0x80,
+};
+
+enum class OpenMode {
+    kRead,          // existing file, read only
+    kCreate,        // create or truncate, write only
+    kReadWrite,     // existing file, read and write
+    kCreateReadWrite,  // create or truncate, read and write
+};
+
+enum class SeekOrigin { kBegin, kCurrent, kEnd };
+
+// A file handle with 64-bit positions. Not copyable; closes itself when
+// destroyed. Every operation on a closed file fails without side effects.
+class File {
+public:
+    File() = default;
+    virtual ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Opens `path`; returns false (file stays closed) on any failure.
+    // An already open file is closed first.
+    bool Open(const std::string& path, OpenMode mode);
+    void Close();
+    bool IsOpen() const { return handle_ != kInvalid; }
+    // The path given to the last successful Open (kept after Close).
+    const std::string& Path() const { return path_; }
+
+    // Reads up to n bytes; returns the count read (0 at end of file), -1 on error.
+    int64_t Read(void* buffer, size_t n);
+    // Writes n bytes; returns the count written (less than n only on error), -1 on error.
+    int64_t Write(const void* buffer, size_t n);
+    // Moves the position; returns the new position, or -1 (position unchanged).
+    int64_t Seek(int64_t offset, SeekOrigin origin);
+    int64_t Tell();
+    // Current size in bytes, or -1.
+    int64_t Size();
+    // Flushes buffered data to the system.
+    bool Flush();
+    // Sets the last-write (and last-access) time of the open file, in seconds
+    // since 1970 UTC.
+    bool SetModificationTime(int64_t unixSeconds);
+
+private:
+    static constexpr intptr_t kInvalid = -1;
+    intptr_t handle_ = kInvalid;
+    std::string path_;
+};
+
+struct FileStatus {
+    bool exists = false;
+    bool isDirectory = false;
+    uint64_t size = 0;
+    int64_t modificationTime = 0;  // seconds since 1970 UTC
+    uint32_t linkCount = 0;
+    uint32_t mode = 0;             // Unix-style mode word (type and permission bits)
+    uint32_t attributes = 0;       // Windows attribute bits (kAttr*)
+};
+
+// Status by name. A missing file gives exists = false and returns false.
+bool GetFileStatus(const std::string& path, FileStatus* status);
+bool FileExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+
+// Windows attribute bits of a file, or -1 when it cannot be read.
+int32_t GetAttributes(const std::string& path);
+// Applies read-only, hidden, system and archive bits (others ignored).
+bool SetAttributes(const std::string& path, uint32_t attributes);
+bool SetModificationTime(const std::string& path, int64_t unixSeconds);
+
+bool DeletePath(const std::string& path);
+bool MakeDirectory(const std::string& path);
+bool RemoveEmptyDirectory(const std::string& path);
+// Moves (renames) a file. replaceExisting: an existing target is replaced;
+// copyAllowed: a move across volumes may copy and delete.
+bool MovePath(const std::string& from, const std::string& to, bool replaceExisting, bool copyAllowed);
+
+// Directory listing: FindFirst takes a pattern "dir\*" or "dir/*" (only the
+// whole-directory pattern is guaranteed on both builds) and yields every entry,
+// "." and ".." included as the system reports them.
+struct FindData {
+    std::string name;  // name without directory
+    FileStatus status;
+};
+class DirectoryFinder {
+public:
+    DirectoryFinder() = default;
+    ~DirectoryFinder();
+    DirectoryFinder(const DirectoryFinder&) = delete;
+    DirectoryFinder& operator=(const DirectoryFinder&) = delete;
+    bool FindFirst(const std::string& pattern, FindData* data);
+    bool FindNext(FindData* data);
+    void Close();
+
+private:
+    void* state_ = nullptr;
+};
+
+// Longest file-name component the volume of `path` allows (255 when unknown).
+uint32_t MaxComponentLength(const std::string& path);
+
+// The system's temporary directory, ending in a separator.
+std::string TempDirectory();
+// Creates a new empty file with a unique name "<prefix>XXXX.tmp" in `directory`
+// and returns its full path, or "" on failure.
+std::string CreateUniqueTempFile(const std::string& directory, const std::string& prefix);
+
+// Current directory of the process (without trailing separator except at a root).
+std::string GetCurrentDir();
+bool SetCurrentDir(const std::string& path);
+
+// ---------------------------------------------------------------- local time
+
+struct CalendarTime {
+    int year = 1980;  // full year
+    int month = 1;    // 1-12
+    int day = 1;      // 1-31
+    int hour = 0, minute = 0, second = 0;
+};
+// Seconds since 1970 UTC to local calendar time; false when out of range.
+bool ToLocalTime(int64_t unixSeconds, CalendarTime* local);
+// Local calendar time to seconds since 1970 UTC; out-of-range fields are
+// normalised (daylight saving decided by the system). false on failure.
+bool FromLocalTime(const CalendarTime& local, int64_t* unixSeconds);
+
+// ---------------------------------------------------------------- code page
+
+// The ANSI code page in force: 932 for Shift JIS, 65001 for UTF-8 stepping.
+int CodePage();
+// True when `byte` starts a two-byte character in the ANSI code page.
+bool IsLeadByte(unsigned char byte);
+// The next character after p (never past the terminating zero): a lead byte
+// followed by a non-zero byte steps two bytes; everything else one.
+const char* NextChar(const char* p);
+// ANSI <-> UTF-8, for showing names to a person and for the library's own
+// texts. Bytes that do not convert become '?'.
+std::string AnsiToUtf8(const std::string& ansi);
+std::string Utf8ToAnsi(const std::string& utf8);
+
+// ---------------------------------------------------------------- movable memory
+
+// Movable global memory blocks (GlobalAlloc with GMEM_MOVEABLE | GMEM_ZEROINIT
+// on Windows; a handle table natively). A null handle means failure.
+using MemoryHandle = void*;
+MemoryHandle GlobalAllocZeroed(size_t size);
+// Grows or shrinks the block, keeping its contents; new bytes are zero. The
+// block must be unlocked. Returns the (possibly new) handle, or null (block kept).
+MemoryHandle GlobalReAllocZeroed(MemoryHandle block, size_t size);
+void* GlobalLock(MemoryHandle block);
+bool GlobalUnlock(MemoryHandle block);  // true while still locked (Windows semantics)
+size_t GlobalSize(MemoryHandle block);
+MemoryHandle GlobalFree(MemoryHandle block);  // null on success
+
+// ---------------------------------------------------------------- user interface
+
+using WindowHandle = void*;
+
+enum class MessageIcon { kNone, kStop, kQuestion, kExclamation, kInformation };
+enum class MessageButtons { kOk, kYesNo, kOkCancel };
+enum MessageResult { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
+
+// Shows a modal message box owned by `owner` (may be null). `text` and
+// `caption` are UTF-8. Natively the current UiHost answers (see ui_host.h).
+int ShowMessage(WindowHandle owner, const std::string& text, const std::string& caption, MessageIcon icon,
+               MessageButtons buttons);
+void Beep();
+// Dispatches waiting messages of the calling thread: PumpMessages handles what
+// is waiting now; DrainMessages repeats until the queue is empty.
+void PumpMessages();
+void DrainMessages();
+// The wait cursor shown while a command runs.
+void BeginWaitCursor();
+void EndWaitCursor();
+// Entry `id` of the library's string table in the ANSI code page; false when
+// there is no such entry.
+bool LoadStringResource(unsigned id, std::string* text);
+
+}  // namespace tovra::platform

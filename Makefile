@@ -38,7 +38,7 @@ fuzz: deps
 run: native
 	$(NATIVE)/tools/tovra/tovra unzip -v examples/sample.zip
 	rm -rf $(BUILD)/sample-out
-	$(NATIVE)/tools/tovra/tovra unzip -o examples/sample.zip $(BUILD)/sample-out/
+	$(NATIVE)/tools/tovra/tovra unzip -o -j examples/sample.zip $(BUILD)/sample-out/
 	@echo "extracted into $(BUILD)/sample-out:"; ls -lR $(BUILD)/sample-out
 
 test-native: native

@@ -18,7 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "extract/member_batch.h"
 #include "extract/process_state.h"
+#include "format/records.h"
 #include "platform/platform.h"
 
 namespace tovra::extract {
@@ -91,9 +93,81 @@ public:
     bool AllocateRunBuffers();
     void ReleaseRunBuffers();
 
+    // ---- archive reader and end record (archive_reader.cpp)
+    // The reader keeps inputBuffer aligned to 8192-byte blocks of the file:
+    // blockStart is the file position of inputBuffer[0], inputFill the count of
+    // valid bytes in it (0: nothing valid), readPointer the next unread byte and
+    // bytesLeft the unread valid bytes from there (never negative). The 3 bytes
+    // at inputEnd are the end-record search's hold area.
+    int64_t blockStart = 0;
+    int64_t inputFill = 0;
+    uint8_t* readPointer = nullptr;
+    int64_t bytesLeft = 0;
+    int64_t archiveSize = 0;                // from the file system, before opening
+    int64_t endRecordPosition = 0;          // where the end record's signature was found
+    int64_t expectedEndRecordPosition = 0;  // central directory offset + size, as recorded
+    format::EndRecord endRecord;            // fields of the end record as read
+    // Signatures, built at the start of every run.
+    uint8_t centralSignature[4] = {};
+    uint8_t endSignature[4] = {};
+    uint8_t localSignature[4] = {};
+
+    // Empties the reader: nothing buffered, block start 0.
+    void ResetReader();
+    // Copies up to `count` bytes from the archive's read position into
+    // `buffer`, refilling block by block; returns the count copied (fewer only
+    // when the file ends or cannot be read).
+    uint32_t ReadArchiveBytes(void* buffer, uint32_t count);
+    // Positions the reader on the file position `position`. Returns 0, 3 for a
+    // negative position, 51 when the block holding it cannot be read at all.
+    int SeekArchive(int64_t position);
+    // Reads the block after the buffered one into inputBuffer; returns the
+    // bytes read (0 at the end of the file or on a read error). readPointer is
+    // set to inputBuffer and bytesLeft to the count.
+    int64_t RefillInput();
+    // File position of the next byte the reader delivers.
+    int64_t ReaderPosition() const { return blockStart + (readPointer - inputBuffer); }
+    // Backward search for the end record over the last `searchLength` bytes.
+    // 0: found (endRecord, endRecordPosition and expectedEndRecordPosition set,
+    // reader behind the record); 2: not found or unreadable (after the beep);
+    // 51: the file ends inside the record.
+    int FindEndRecord(int64_t searchLength);
+
+    // ---- archive scan and member loop (Cunzip.cpp)
+    int64_t extraBytes = 0;                 // preamble length added to every offset (negative: bytes missing)
+    format::CentralHeader centralHeader;    // current central header (fields after the signature)
+    format::LocalHeader localHeader;        // current local header (fields after the signature)
+    int64_t compressedBytesLeft = 0;        // member data not yet consumed; may go negative
+    int64_t uncompressedSize = 0;           // local header's uncompressed size
+    std::unique_ptr<uint8_t[]> extraField;  // current extra field (central or local), exactly extraFieldLength bytes
+    uint32_t extraFieldLength = 0;
+    uint32_t* crcTable = nullptr;           // 256 entries while the member loop runs
+    uint16_t skippedMembers = 0;            // refused by AcceptMember
+    uint16_t givenUpMembers = 0;            // no usable password
+    MemberInfo* currentMember = nullptr;    // the MemberBatch slot being worked on
+
+    // Field modes of ReadFieldBytes.
+    enum FieldMode : int { kFieldSkip = 0, kFieldDisplay = 1, kFieldName = 2, kFieldExtra = 3 };
+
     // The archive scan: opens the archive named by archiveName and extracts,
     // tests or lists it as the options say. Returns the run's result code.
     int ProcessArchive();
+    // The member loop over the central directory (reader on its first header).
+    int ProcessMembers();
+    // Reads the 42 bytes after a central signature into centralHeader and sets
+    // hostSystem, lowercaseName and volumeLabel of *currentMember. 0, or 51
+    // when the archive ends inside them.
+    int ReadCentralHeader();
+    // Consumes `length` bytes of a variable field in `mode` (FieldMode). 0; 1
+    // when a name was cut to 260 bytes; 3 when a skip would seek before the
+    // file start; 51 when the archive ends early.
+    int ReadFieldBytes(uint32_t length, int mode);
+    // Fills the remaining MemberInfo fields of *currentMember from
+    // centralHeader and decides whether the member can be extracted at all
+    // (version and method checks, with their messages).
+    bool AcceptMember();
+    // The listing over the central directory (reader on its first header).
+    int ListMembers();
 };
 
 // Creates every directory of `path` up to its last separator ('\' or '/').

@@ -1,0 +1,11 @@
+// member_batch.cpp - the process-wide member batch (see member_batch.h).
+#include "extract/member_batch.h"
+
+namespace tovra::extract {
+
+std::array<MemberInfo, kMemberBatchSize>& MemberBatch() {
+    static std::array<MemberInfo, kMemberBatchSize> batch;
+    return batch;
+}
+
+}  // namespace tovra::extract

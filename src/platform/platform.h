@@ -198,6 +198,9 @@ enum MessageResult { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 int ShowMessage(WindowHandle owner, const std::string& text, const std::string& caption, MessageIcon icon,
                MessageButtons buttons);
 void Beep();
+// The system sound of MessageBeep type `soundType` (1 the default beep, 64 the
+// information sound, ...); natively the same as Beep().
+void Beep(uint32_t soundType);
 // Dispatches waiting messages of the calling thread: PumpMessages handles what
 // is waiting now; DrainMessages repeats until the queue is empty.
 void PumpMessages();

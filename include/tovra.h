@@ -138,6 +138,12 @@ TOVRA_EXPORT void* TovraGlobalLock(TovraMemory block);
 TOVRA_EXPORT int TovraGlobalUnlock(TovraMemory block);
 TOVRA_EXPORT size_t TovraGlobalSize(TovraMemory block);
 TOVRA_EXPORT TovraMemory TovraGlobalFree(TovraMemory block);
+
+/* Native build only: installs the host that answers the library's questions
+ * and shows its messages (a tovra::platform::UiHost of the caller, see
+ * src/platform/ui_host.h; not owned). Null restores the library's default
+ * host, which never blocks. Returns the previous host, for restoring it. */
+TOVRA_EXPORT void* TovraSetUiHost(void* host);
 #endif
 
 #ifdef __cplusplus

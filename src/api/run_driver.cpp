@@ -1,0 +1,97 @@
+// run_driver.cpp - RunCommandLine, the driver of one command-line extraction
+// run (the work behind Unzip).
+//
+// Order of a run: reset the options, remember the caller's current directory,
+// parse the command line, create the output directory and make it current,
+// allocate the run's buffers, show the progress dialog when a window was given
+// and the run writes or tests, connect the host's text buffer, run the
+// archive, then undo all of it. The tear-down runs on every path that leaves,
+// an exception included, so the caller's current directory is restored
+// whatever happened.
+#include <string>
+
+#include "api/extract_context.h"
+#include "extract/process_state.h"
+
+namespace tovra::api {
+namespace {
+
+// Undoes what a run changed in the process and in the context. Built right
+// after the caller's current directory has been read.
+class RunTearDown {
+public:
+    RunTearDown(ExtractContext* context, std::string savedDirectory)
+        : context_(context), savedDirectory_(std::move(savedDirectory)) {}
+    RunTearDown(const RunTearDown&) = delete;
+    RunTearDown& operator=(const RunTearDown&) = delete;
+
+    ~RunTearDown() {
+        context_->outputDirectory.clear();
+        context_->ArgumentList.clear();
+        context_->ReleaseRunBuffers();
+        context_->archiveName.clear();
+        // The sink points into the host's buffer; nothing may reach it after the run.
+        context_->sinkPointer = nullptr;
+        context_->sinkCapacity = 0;
+        if (!savedDirectory_.empty()) {
+            platform::SetCurrentDir(savedDirectory_);
+        }
+    }
+
+private:
+    ExtractContext* context_;
+    std::string savedDirectory_;
+};
+
+}  // namespace
+
+int ExtractContext::RunCommandLine(platform::WindowHandle window, const char* commandLine, char* buffer,
+                                   int32_t bufferSize) {
+    ResetRunState();
+    RunTearDown tearDown(this, platform::GetCurrentDir());
+    ParseCommandLine(commandLine);
+
+    // Without an archive path there is nothing to run; the result is the one
+    // for an archive that cannot be found.
+    if (ArgumentList.empty()) {
+        return 9;
+    }
+    if (ArgumentList.size() >= 2) {
+        outputDirectory = ArgumentList[1];
+        if (extract::CreatePathDirectories(outputDirectory, window) == 0) {
+            return -1;
+        }
+        // When the directory is empty, or its last component had no trailing
+        // separator and so was not created, this fails quietly and the run
+        // stays in the caller's directory; output paths carry the output
+        // directory as their prefix anyway.
+        if (!outputDirectory.empty()) {
+            platform::SetCurrentDir(outputDirectory);
+        }
+    }
+    archiveName = ArgumentList[0];
+
+    if (!AllocateRunBuffers()) {
+        return 5;
+    }
+
+    // The progress dialog (shown for extraction and test runs when the host
+    // gave a window, never for a plain listing) is not built yet; the window
+    // is attached so that the engine's questions and messages are owned by it.
+    parentWindow = window;
+
+    // The host's buffer is neither cleared nor terminated here: a run that
+    // produces no text leaves it exactly as it was. A negative size would be
+    // a capacity of more than 2 GiB taken as unsigned; it means no buffer.
+    sinkUsed = 0;
+    sinkPointer = buffer;
+    sinkCapacity = (buffer != nullptr && bufferSize > 0) ? static_cast<uint32_t>(bufferSize) : 0;
+
+    const int result = ProcessArchive();
+
+    parentWindow = nullptr;
+    extract::ProcessState().ActiveProgressDialog = nullptr;
+    return result;
+}
+
+}  // namespace tovra::api

@@ -1,0 +1,44 @@
+// terminal_ui_host.h - the tovra tool's answers to the library's questions on
+// Linux: messages on standard error, questions on the terminal.
+//
+// When standard input is a terminal the person is asked (yes/no, overwrite,
+// password without echo) and a progress line is drawn on standard error when
+// that is a terminal too. Otherwise nobody can answer, and the host gives the
+// library's default answers: No, Cancel, OK; no overwrite; no password.
+// Names are printed as the bytes the library gives (ANSI code page).
+#pragma once
+
+#ifndef _WIN32
+
+#include <string>
+
+#include "platform/ui_host.h"
+
+namespace tovra::tool {
+
+class TerminalUiHost : public platform::UiHost {
+public:
+    TerminalUiHost();
+
+    int Message(platform::WindowHandle owner, const std::string& textUtf8, const std::string& captionUtf8,
+                platform::MessageIcon icon, platform::MessageButtons buttons) override;
+    platform::OverwriteAnswer AskOverwrite(platform::WindowHandle owner,
+                                           const platform::OverwriteQuestion& question) override;
+    bool AskPassword(platform::WindowHandle owner, const std::string& memberName, std::string* password) override;
+    void Progress(const std::string& itemName, uint64_t done, uint64_t total) override;
+
+    // Ends a progress line that is still open, so later output starts on a new line.
+    void FinishProgress();
+
+private:
+    // One line from the terminal (without its line end); false at end of input.
+    bool ReadAnswer(std::string* answer, bool echo);
+
+    bool interactive_ = false;   // standard input is a terminal
+    bool drawProgress_ = false;  // standard error is a terminal
+    bool progressOpen_ = false;  // a progress line is on the screen
+};
+
+}  // namespace tovra::tool
+
+#endif  // !_WIN32

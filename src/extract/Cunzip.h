@@ -145,6 +145,9 @@ public:
     uint16_t skippedMembers = 0;            // refused by AcceptMember
     uint16_t givenUpMembers = 0;            // no usable password
     MemberInfo* currentMember = nullptr;    // the MemberBatch slot being worked on
+    int32_t quiet = 1;                      // 1 by default, changed by nothing: no comment unless asked (z)
+    std::unique_ptr<char[]> passwordBuffer;  // 81 bytes from the run's first encrypted member on
+    int32_t passwordGaveUp = 0;             // an empty password was given: stop asking in this run
 
     // Field modes of ReadFieldBytes.
     enum FieldMode : int { kFieldSkip = 0, kFieldDisplay = 1, kFieldName = 2, kFieldExtra = 3 };
@@ -152,6 +155,9 @@ public:
     // The archive scan: opens the archive named by archiveName and extracts,
     // tests or lists it as the options say. Returns the run's result code.
     int ProcessArchive();
+    // Steps of ProcessArchive while the archive is open: end record, comment,
+    // preamble correction, directory check, then listing or member loop.
+    int ScanOpenArchive();
     // The member loop over the central directory (reader on its first header).
     int ProcessMembers();
     // Reads the 42 bytes after a central signature into centralHeader and sets
@@ -168,6 +174,80 @@ public:
     bool AcceptMember();
     // The listing over the central directory (reader on its first header).
     int ListMembers();
+    // Copies the cancel request of the running command's progress display
+    // into cancelSeen; true when the run is to stop.
+    bool PollCancel();
+    // The password step for the encrypted *currentMember, run after the local
+    // header has been read. True: extract it. False: skip it (counted in
+    // givenUpMembers, or *result raised to 5 when no password buffer could be
+    // allocated).
+    bool PasswordStep(int* result);
+
+    // ---- member extraction and output files (output_path.cpp,
+    //      overwrite_decision.cpp, member_extract.cpp, member_output.cpp)
+    uint32_t memberCrc = 0;                 // CRC-32 of the member's output so far (finished form)
+    int32_t nameWarning = 0;                // MapOutputPath dropped parts of a hostile name
+    int32_t outputExisted = 1;              // the output path held a file before (1 when unknown)
+    std::string ensuredDirectories;         // directories known to exist from the previous member
+    std::unique_ptr<uint8_t[]> writeBuffer;  // kWriteBufferSize bytes gathered for one write
+    size_t writePending = 0;                // bytes in writeBuffer not yet written
+    uint8_t* memoryBase = nullptr;          // locked start of memoryBlock in memory mode
+    uint32_t memoryCapacity = 0;            // size of memoryBlock in bytes
+    bool fileTimeCacheValid = false;        // MemberFileTime's last conversion
+    uint32_t fileTimeCacheDos = 0;
+    int64_t fileTimeCacheUnix = 0;
+
+    static constexpr size_t kWriteBufferSize = size_t{1} << 18;
+    // Results of MapOutputPath.
+    enum : int {
+        kMapGoOn = 0,              // write the member at outputPath
+        kMapDirectoryFailed = 3,   // a directory could not be made (reported); skip, run result >= 2
+        kMapDirectoryEntry = 77,   // a directory entry: nothing to write, no error
+        kMapNothingLeft = 78,      // nothing of a hostile name remains (warned); skip, run result >= 1
+    };
+    // Results of DecideOverwrite.
+    enum : int { kOverwriteExtract = 0, kOverwriteSkip = 1 };
+
+    // Step 6 of the member loop (not in test mode): maps the output path,
+    // creates its directories and decides about overwriting. Returns the value
+    // the run result is to be raised to (0, 1 after a hostile name, 2 when a
+    // directory could not be made); *extract tells whether to extract.
+    int PrepareMemberOutput(bool* extract);
+    // Sets outputPath from nameBuffer, the output directory and the keep-paths
+    // option, and creates the directories. Parts of a hostile name that could
+    // lead out of the output directory are dropped with a warning (nameWarning
+    // = 1). Returns a kMap* value; does nothing (kMapGoOn) in memory mode.
+    int MapOutputPath();
+    // Whether the file at outputPath may be replaced, by the options, the
+    // process-wide overwrite values and, when those leave it open, the answer
+    // of the UiHost (which updates those values). Returns kOverwrite*.
+    int DecideOverwrite();
+    // Extracts *currentMember (local header read, reader on its data) into
+    // outputPath, the memory block, or nowhere in test mode. Returns 0, 1
+    // (incomplete data, or a method without a decoder), 2 (damaged data, CRC
+    // mismatch, cancel), 6 (out of memory), 50 (output failure).
+    int ExtractMember();
+    // Takes the decoder's next n output bytes: CRC, then file, memory block or
+    // nothing. 0, or 50 when this or an earlier write of the member failed
+    // (ProcessState().WriteFailureState is then 2).
+    int FlushOutput(const uint8_t* data, size_t n);
+    // The member's next compressed byte, or -1 when its bytes are used up
+    // (compressedBytesLeft keeps counting down below 0) or the archive ends.
+    int NextMemberByte();
+    // The member's next run of compressed bytes straight from the reader's
+    // buffer (valid until the next read): sets *data, returns the count, 0
+    // when the member's bytes are used up or the archive ends.
+    int64_t TakeMemberInput(const uint8_t** data);
+    // Internal steps of the operations above.
+    bool BeginMemberOutput();
+    bool WritePending();
+    bool GrowMemoryBlock(size_t needed);
+    bool OpenMemoryBlock();
+    uint32_t MemberSizeForMemory() const;
+    int64_t MemberFileTime(bool* known);
+    int CopyStored();
+    int InflateMember();
+    int FinishOutputFile();
 };
 
 // Creates every directory of `path` up to its last separator ('\' or '/').

@@ -8,4 +8,9 @@ std::array<MemberInfo, kMemberBatchSize>& MemberBatch() {
     return batch;
 }
 
+bool& FirstEncryptedMemberFlag() {
+    static bool flag = false;
+    return flag;
+}
+
 }  // namespace tovra::extract

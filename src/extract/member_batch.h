@@ -15,7 +15,8 @@
 
 namespace tovra::extract {
 
-// One selected member: eleven 32-bit fields, in this order.
+// One selected member: eleven 32-bit fields, in this order, and the central
+// uncompressed size.
 struct MemberInfo {
     uint32_t localHeaderOffset = 0;  // from the central header, not corrected for a preamble
     uint32_t compressedSize = 0;     // central value
@@ -28,8 +29,11 @@ struct MemberInfo {
     uint32_t textMode = 0;           // always 0: output bytes are written unchanged
     uint32_t lowercaseName = 0;      // option L and a host of 0, 2, 4, 5, 9 or 10 (shown by the listing only)
     uint32_t volumeLabel = 0;        // external attribute 0x08 on a host of 0, 5, 6 or 11
+    // Central uncompressed size: sizes the memory block when the local header's
+    // size is unusable (data descriptor, or 0).
+    uint32_t uncompressedSize = 0;
 };
-static_assert(sizeof(MemberInfo) == 11 * sizeof(uint32_t));
+static_assert(sizeof(MemberInfo) == 12 * sizeof(uint32_t));
 
 inline constexpr size_t kMemberBatchSize = 64;
 inline constexpr uint32_t kMaxHostSystem = 14;
@@ -37,5 +41,9 @@ inline constexpr uint32_t kMaxHostSystem = 14;
 // The process-wide batch. Slots are valid from the start of a batch fill up
 // to the number of members selected for it.
 std::array<MemberInfo, kMemberBatchSize>& MemberBatch();
+
+// Set by the member loop at the start of every run; the password step clears
+// it at the run's first encrypted member (which starts from an empty password).
+bool& FirstEncryptedMemberFlag();
 
 }  // namespace tovra::extract

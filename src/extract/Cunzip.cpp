@@ -1,0 +1,509 @@
+// Cunzip.cpp - the archive scan and the member loop of the extraction engine.
+//
+// ProcessArchive opens the archive, finds its end record, works out how many
+// bytes stand in front of the archive proper (extraBytes, added to every
+// offset the archive records), checks that the central directory is where the
+// end record says, and then hands over to the listing or to the member loop.
+// ProcessMembers walks the central directory in batches of up to 64 selected
+// members, then visits each member's local header and extracts it.
+//
+// Every value read from the archive is untrusted: lengths are bounded by
+// their 16-bit fields and by the buffers they are read into, offsets go
+// through SeekArchive (which refuses negative positions and reports blocks
+// that cannot be read), and every loop is bounded by the entry count of the
+// end record, so a damaged archive ends with a result code, never a hang.
+#include "extract/Cunzip.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "extract/name_match.h"
+#include "format/crc32.h"
+#include "platform/ui_host.h"
+
+namespace tovra::extract {
+namespace {
+
+// Without the whole-file option the end record is looked for in this many
+// bytes at the end of the archive (the record and the longest comment, with
+// room to spare).
+inline constexpr int64_t kNormalSearchRange = 66000;
+inline constexpr uint32_t kMaxNameLength = static_cast<uint32_t>(kNameBufferSize - 1);
+static_assert(kMaxNameLength == 260);
+// The archive comment is read in pieces of this size and written to the
+// output sink in chunks of at most kCommentChunk characters.
+inline constexpr size_t kCommentPiece = 65536;
+inline constexpr size_t kCommentChunk = 32766;
+inline constexpr size_t kPasswordBufferSize = 81;
+
+inline constexpr const char* kMessageCaption = "TOVRA64";
+
+int Raise(int result, int code) { return std::max(result, code); }
+
+bool HostIn(uint32_t host, std::initializer_list<uint32_t> hosts) {
+    return std::find(hosts.begin(), hosts.end(), host) != hosts.end();
+}
+
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+std::string
+Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text;
+    if (n > 0) {
+        text.resize(static_cast<size_t>(n) + 1);
+        std::vsnprintf(text.data(), text.size(), format, again);
+        text.resize(static_cast<size_t>(n));
+    }
+    va_end(again);
+    return text;
+}
+
+// Texts are built from ANSI member names; message boxes take UTF-8.
+int ShowEngineMessage(platform::WindowHandle owner, const std::string& ansiText, platform::MessageIcon icon,
+                      platform::MessageButtons buttons) {
+    return platform::ShowMessage(owner, platform::AnsiToUtf8(ansiText), kMessageCaption, icon, buttons);
+}
+
+}  // namespace
+
+bool Cunzip::PollCancel() {
+    if (platform::CurrentUiHost().CancelRequested()) cancelSeen = 1;
+    return cancelSeen != 0;
+}
+
+int Cunzip::ProcessArchive() {
+    if (inputBuffer == nullptr || nameBuffer == nullptr || outputBuffer == nullptr) return 5;
+    ResetReader();
+    centralSignature[0] = endSignature[0] = localSignature[0] = 'P';
+    centralSignature[1] = endSignature[1] = localSignature[1] = 'K';
+    centralSignature[2] = 1, centralSignature[3] = 2;
+    endSignature[2] = 5, endSignature[3] = 6;
+    localSignature[2] = 3, localSignature[3] = 4;
+    extraBytes = 0;
+    extraField.reset();
+    extraFieldLength = 0;
+    currentMember = &MemberBatch()[0];
+
+    platform::FileStatus status;
+    if (!platform::GetFileStatus(archiveName, &status) || !status.exists) return 9;
+    if (status.isDirectory) return 76;
+    archiveSize = static_cast<int64_t>(status.size);
+    if (PollCancel()) return 2;
+
+    int result = 9;
+    if (Open(archiveName, platform::OpenMode::kRead)) {
+        result = ScanOpenArchive();
+        Close();
+    }
+    extraField.reset();
+    extraFieldLength = 0;
+    if (cancelSeen != 0) return 2;
+    return std::max(result, 0);
+}
+
+int Cunzip::ScanOpenArchive() {
+    const int64_t searchLength = fullSearch != 0 ? archiveSize : std::min(archiveSize, kNormalSearchRange);
+    int found = FindEndRecord(searchLength);
+    if (found == 51) return 51;
+    if (found != 0) return 9;
+
+    int result = 0;
+    if (endRecord.commentLength != 0 && (options.commentLevel > 0 || (options.commentLevel == 0 && quiet == 0))) {
+        if (ReadFieldBytes(endRecord.commentLength, kFieldDisplay) != 0) result = Raise(result, 1);
+    }
+    if (options.commentLevel > 0 && fullSearch == 0) return result;
+
+    if (fullSearch != 0) {
+        if (endRecord.diskNumber != endRecord.centralDirDisk) return 11;
+    } else if (endRecord.diskNumber != 0) {
+        result = Raise(result, 1);
+    }
+
+    // Bytes in front of the archive proper, as the end record's own position
+    // tells against where its fields place it.
+    int64_t centralOffset = endRecord.centralDirOffset;
+    extraBytes = endRecordPosition - expectedEndRecordPosition;
+    if (extraBytes < 0) {
+        result = Raise(result, 2);
+    } else if (extraBytes > 0) {
+        if (centralOffset == 0 && endRecord.centralDirSize != 0) {
+            // A writer that recorded the directory offset as 0: the directory
+            // really starts where its size, counted back from the end record,
+            // puts it, and the member offsets are taken as they stand.
+            centralOffset = extraBytes;
+            extraBytes = 0;
+            result = Raise(result, 2);
+        } else {
+            result = Raise(result, 1);
+        }
+    }
+
+    if (expectedEndRecordPosition == 0 && endRecord.centralDirSize == 0) return Raise(result, 1);
+
+    if (centralOffset + extraBytes < 0) return 3;
+    uint8_t signature[4];
+    bool there = SeekArchive(centralOffset + extraBytes) == 0 && ReadArchiveBytes(signature, 4) == 4 &&
+                 std::memcmp(signature, centralSignature, 4) == 0;
+    if (!there) {
+        extraBytes = 0;
+        if (SeekArchive(centralOffset) != 0 || ReadArchiveBytes(signature, 4) != 4 ||
+            std::memcmp(signature, centralSignature, 4) != 0) {
+            return 3;
+        }
+        result = Raise(result, 2);
+    }
+    if (SeekArchive(centralOffset + extraBytes) != 0) return 51;
+
+    int walked = (options.listLevel > 0 && options.test == 0) ? ListMembers() : ProcessMembers();
+    return Raise(result, walked);
+}
+
+int Cunzip::ReadCentralHeader() {
+    uint8_t body[format::kCentralHeaderBodySize];
+    // Fields cannot be taken from a header cut short by the end of the file.
+    if (ReadArchiveBytes(body, sizeof body) != sizeof body) return 51;
+    format::ParseCentralHeader(body, sizeof body, &centralHeader);
+    MemberInfo& member = *currentMember;
+    member.hostSystem = std::min<uint32_t>(centralHeader.versionMadeBy >> 8, kMaxHostSystem);
+    member.lowercaseName = (options.lowercaseNames != 0 && HostIn(member.hostSystem, {0, 2, 4, 5, 9, 10})) ? 1 : 0;
+    member.volumeLabel = 0;
+    if ((centralHeader.externalAttributes & platform::kAttrVolumeLabel) != 0 &&
+        HostIn(member.hostSystem, {0, 5, 6, 11})) {
+        member.volumeLabel = 1;
+        member.lowercaseName = 0;
+    }
+    return 0;
+}
+
+int Cunzip::ReadFieldBytes(uint32_t length, int mode) {
+    auto skip = [this](int64_t n) { return n == 0 ? 0 : SeekArchive(ReaderPosition() + n); };
+    switch (mode) {
+        case kFieldSkip:
+            return skip(length);
+
+        case kFieldDisplay: {
+            std::vector<uint8_t> piece(std::min<size_t>(length, kCommentPiece));
+            std::string shown;
+            uint32_t remaining = length;
+            int result = 0;
+            while (remaining > 0) {
+                uint32_t want = static_cast<uint32_t>(std::min<size_t>(remaining, kCommentPiece));
+                uint32_t got = ReadArchiveBytes(piece.data(), want);
+                remaining -= want;
+                shown.clear();
+                for (uint32_t i = 0; i < got; ++i) {
+                    uint8_t c = piece[i];
+                    if (c == '\r') continue;
+                    if (c == 27) {
+                        shown += "^[";
+                    } else {
+                        shown += static_cast<char>(c);
+                    }
+                }
+                for (size_t at = 0; at < shown.size(); at += kCommentChunk) {
+                    size_t n = std::min(kCommentChunk, shown.size() - at);
+                    AppendOutput(shown.data() + at, n);
+                }
+                if (got < want) {
+                    result = 51;
+                    break;
+                }
+            }
+            AppendOutput("\n", 1);
+            return result;
+        }
+
+        case kFieldName: {
+            uint32_t take = std::min(length, kMaxNameLength);
+            nameBuffer[0] = '\0';
+            uint32_t got = ReadArchiveBytes(nameBuffer, take);
+            nameBuffer[got] = '\0';
+            if (got < take) return 51;
+            int result = 0;
+            if (length > take) {
+                result = 1;
+                int skipped = skip(length - take);
+                if (skipped != 0) return skipped;
+            }
+            if (currentMember->volumeLabel != 0 && take > 8 && nameBuffer[8] == '.') {
+                std::memmove(nameBuffer + 8, nameBuffer + 9, take - 8);  // the terminating zero moves too
+            }
+            return result;
+        }
+
+        case kFieldExtra: {
+            extraField.reset();
+            extraFieldLength = 0;
+            if (length == 0) return 0;
+            extraField.reset(new (std::nothrow) uint8_t[length]);
+            if (!extraField) return skip(length);
+            extraFieldLength = length;
+            if (ReadArchiveBytes(extraField.get(), length) != length) return 51;
+            return 0;
+        }
+    }
+    return 0;
+}
+
+bool Cunzip::AcceptMember() {
+    MemberInfo& member = *currentMember;
+    member.localHeaderOffset = centralHeader.localHeaderOffset;
+    member.compressedSize = centralHeader.compressedSize;
+    member.crc32 = centralHeader.crc32;
+    member.attributeByte = (centralHeader.externalAttributes & 0xFF) | platform::kAttrArchive;
+    member.encrypted = (centralHeader.flags & format::kFlagEncrypted) != 0 ? 1 : 0;
+    member.hasDataDescriptor = (centralHeader.flags & format::kFlagDataDescriptor) != 0 ? 1 : 0;
+    member.textFile = centralHeader.internalAttributes & 1;
+    member.textMode = 0;
+
+    const unsigned version = centralHeader.versionNeeded & 0xFF;
+    const unsigned neededHost = centralHeader.versionNeeded >> 8;
+    if (neededHost == 2) {  // a VMS member
+        if (version > 42) {
+            ShowEngineMessage(parentWindow,
+                              Format("   skipping: %-22s  need %s compat. v%u.%u (can do v%u.%u)\n", nameBuffer, "VMS",
+                                     version / 10, version % 10, 4u, 2u),
+                              platform::MessageIcon::kQuestion, platform::MessageButtons::kOk);
+            return false;
+        }
+        if (options.test == 0 && ProcessState().AssumeYesFlag == 0) {
+            int answer =
+                ShowEngineMessage(parentWindow, Format("%s:  stored in VMS format.  Extract anyway?", nameBuffer),
+                                  platform::MessageIcon::kQuestion, platform::MessageButtons::kYesNo);
+            if (answer != platform::kIdYes) return false;
+        }
+    } else if (version > 20) {
+        return false;
+    }
+    if (centralHeader.method == 7 || centralHeader.method > 8) return false;
+    return true;
+}
+
+bool Cunzip::PasswordStep(int* result) {
+    bool& first = FirstEncryptedMemberFlag();
+    if (first) {
+        first = false;
+        passwordGaveUp = 0;
+        passwordBuffer.reset(new (std::nothrow) char[kPasswordBufferSize]());
+        if (!passwordBuffer) {
+            *result = Raise(*result, 5);
+            return false;
+        }
+    } else if (passwordGaveUp != 0 || !passwordBuffer) {
+        ++givenUpMembers;
+        return false;
+    }
+    // This build cannot decrypt member data: whatever the answer, the member
+    // cannot be extracted. An empty answer (or none) means the person has no
+    // password, so later members of the run are not asked about again.
+    std::string answer;
+    bool given = platform::CurrentUiHost().AskPassword(parentWindow, nameBuffer, &answer);
+    if (given) {
+        size_t n = std::min(answer.size(), kPasswordBufferSize - 1);
+        std::memcpy(passwordBuffer.get(), answer.data(), n);
+        passwordBuffer[n] = '\0';
+    }
+    if (passwordBuffer[0] == '\0') passwordGaveUp = 1;
+    ++givenUpMembers;
+    return false;
+}
+
+int Cunzip::ProcessMembers() {
+    crcTable = new (std::nothrow) uint32_t[format::kCrcTableSize];
+    if (crcTable == nullptr) return 5;
+    format::BuildCrcTable(crcTable);
+    auto freeCrcTable = [this] {
+        delete[] crcTable;
+        crcTable = nullptr;
+    };
+
+    uint32_t remaining = endRecord.totalEntries;
+    int64_t index = -1;  // of the member being visited, counted over the run's selected members
+    skippedMembers = 0;
+    givenUpMembers = 0;
+    FirstEncryptedMemberFlag() = true;
+    int result = 0;
+    bool directoryEnded = false;
+    int64_t rememberedExtraBytes = 0;
+    bool haveRemembered = false;
+    auto& batch = MemberBatch();
+
+    while (remaining > 0 && !directoryEnded) {
+        // Fill a batch from the central directory.
+        size_t selected = 0;
+        while (remaining > 0 && selected < kMemberBatchSize) {
+            --remaining;
+            currentMember = &batch[selected];
+            *currentMember = MemberInfo{};
+            uint8_t signature[4];
+            if (ReadArchiveBytes(signature, 4) != 4) {
+                result = Raise(result, 51);
+                directoryEnded = true;
+                break;
+            }
+            if (std::memcmp(signature, centralSignature, 4) != 0) {
+                result = Raise(result, 3);
+                directoryEnded = true;
+                break;
+            }
+            int r = ReadCentralHeader();
+            if (r != 0) {
+                result = Raise(result, r);
+                directoryEnded = true;
+                break;
+            }
+            for (auto [length, mode] : {std::pair<uint32_t, int>{centralHeader.nameLength, kFieldName},
+                                        {centralHeader.extraLength, kFieldExtra},
+                                        {centralHeader.commentLength, kFieldSkip}}) {
+                r = ReadFieldBytes(length, mode);
+                result = Raise(result, r);
+                if (r > 1) {
+                    directoryEnded = true;
+                    break;
+                }
+            }
+            if (directoryEnded) break;
+            if (processAllMembers == 0 && !NameSelected(nameBuffer, ArgumentList, 2)) continue;
+            if (AcceptMember()) {
+                ++selected;
+            } else {
+                ++skippedMembers;
+            }
+        }
+
+        // Visit each selected member's local header and extract it.
+        const int64_t directoryPlace = ReaderPosition();
+        for (size_t i = 0; i < selected; ++i) {
+            ++index;
+            currentMember = &batch[i];
+            const MemberInfo& member = *currentMember;
+            int64_t target = static_cast<int64_t>(member.localHeaderOffset) + extraBytes;
+            if (target < 0) {
+                if (index == 0 && extraBytes != 0) {
+                    rememberedExtraBytes = extraBytes;
+                    haveRemembered = true;
+                    extraBytes = 0;
+                    target = member.localHeaderOffset;
+                    result = Raise(result, 2);
+                } else {
+                    result = Raise(result, 3);
+                    continue;
+                }
+            }
+            if (SeekArchive(target) != 0) {
+                result = Raise(result, 3);
+                continue;
+            }
+            uint8_t signature[4];
+            if (ReadArchiveBytes(signature, 4) != 4) {
+                ShowEngineMessage(parentWindow,
+                                  Format("1:file #%d:  bad zipfile offset (%s):  %s\n", static_cast<int>(index), "EOF",
+                                         std::to_string(target).c_str()),
+                                  platform::MessageIcon::kStop, platform::MessageButtons::kOk);
+                result = Raise(result, 3);
+                continue;
+            }
+            if (std::memcmp(signature, localSignature, 4) != 0) {
+                ShowEngineMessage(parentWindow,
+                                  Format("2:file #%d:  bad zipfile offset (%s):  %s\n", static_cast<int>(index), "EOF",
+                                         std::to_string(target).c_str()),
+                                  platform::MessageIcon::kStop, platform::MessageButtons::kOk);
+                result = Raise(result, 2);
+                // Try once more with the other correction.
+                if (index == 0 && extraBytes != 0) {
+                    rememberedExtraBytes = extraBytes;
+                    haveRemembered = true;
+                    extraBytes = 0;
+                } else if (index > 0 && extraBytes == 0 && haveRemembered) {
+                    extraBytes = rememberedExtraBytes;
+                } else {
+                    result = Raise(result, 3);
+                    continue;
+                }
+                target = static_cast<int64_t>(member.localHeaderOffset) + extraBytes;
+                if (target < 0) {
+                    freeCrcTable();
+                    return 3;
+                }
+                if (SeekArchive(target) != 0) {
+                    freeCrcTable();
+                    return 51;
+                }
+                if (ReadArchiveBytes(signature, 4) != 4 || std::memcmp(signature, localSignature, 4) != 0) {
+                    result = Raise(result, 3);
+                    continue;
+                }
+            }
+
+            uint8_t body[format::kLocalHeaderBodySize];
+            if (ReadArchiveBytes(body, sizeof body) != sizeof body) {
+                result = Raise(result, 51);
+                continue;
+            }
+            format::ParseLocalHeader(body, sizeof body, &localHeader);
+            if ((localHeader.flags & format::kFlagDataDescriptor) != 0) {
+                localHeader.crc32 = member.crc32;
+                localHeader.compressedSize = member.compressedSize;
+            }
+            compressedBytesLeft = localHeader.compressedSize;
+            uncompressedSize = localHeader.uncompressedSize;
+
+            int fieldResult = ReadFieldBytes(localHeader.nameLength, kFieldName);
+            if (fieldResult <= 1)
+                fieldResult = Raise(fieldResult, ReadFieldBytes(localHeader.extraLength, kFieldExtra));
+            result = Raise(result, fieldResult);
+            if (fieldResult > 1) continue;
+
+            if (options.test == 0) {
+                bool extract = false;
+                result = Raise(result, PrepareMemberOutput(&extract));
+                if (!extract) continue;
+            }
+            if (member.encrypted != 0 && !PasswordStep(&result)) continue;
+
+            ProcessState().WriteFailureState = 0;
+            int extracted = ExtractMember();
+            if (member.encrypted != 0) inputFill = 0;  // the buffer may hold decrypted bytes now
+            if (extracted != 0) {
+                if (cancelSeen != 0) {
+                    freeCrcTable();
+                    return 0;
+                }
+                result = Raise(result, extracted);
+                if (ProcessState().WriteFailureState > 1) {
+                    freeCrcTable();
+                    return result;
+                }
+            }
+        }
+        if (!directoryEnded && selected > 0 && SeekArchive(directoryPlace) != 0) {
+            result = Raise(result, 51);
+            directoryEnded = true;
+        }
+    }
+    freeCrcTable();
+
+    if (!directoryEnded) {
+        uint8_t signature[4];
+        if ((ReadArchiveBytes(signature, 4) != 4 || std::memcmp(signature, endSignature, 4) != 0) && result == 0) {
+            result = 1;
+        }
+    }
+    if (index < 0 && result < 2) return 11;
+    if (skippedMembers > 0 && result == 0) return 1;
+    if (givenUpMembers > 0 && result == 0) return 1;
+    return result;
+}
+
+}  // namespace tovra::extract

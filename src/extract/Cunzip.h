@@ -243,7 +243,10 @@ public:
     bool WritePending();
     bool GrowMemoryBlock(size_t needed);
     bool OpenMemoryBlock();
-    uint32_t MemberSizeForMemory() const;
+    // The member's uncompressed size: the local one, or the central one when
+    // a data descriptor (or a local 0) makes the local one unusable.
+    uint32_t DeclaredUncompressedSize() const;
+    void ReportDecoderFailure(const char* cause, const char* methodWord);
     int64_t MemberFileTime(bool* known);
     int CopyStored();
     int InflateMember();

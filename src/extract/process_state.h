@@ -21,6 +21,9 @@ struct ExtractProcessState {
     int32_t NeverOverwriteFlag = 0;  // option n
     int32_t OverwriteAllFlag = 0;    // option o, or the overwrite-all answer
     int32_t AssumeYesFlag = 0;       // option o; also answers the engine's other yes/no question
+    // 0, or 2 once a write of the current member's output failed. Cleared by
+    // the member loop before each member; a failed write ends the loop.
+    int32_t WriteFailureState = 0;
 };
 
 // The one instance, for the life of the library.

@@ -1,0 +1,160 @@
+// member_extract.cpp - extracting one member whose local header the member
+// loop has read: open the output (a file, a memory block, or nothing in test
+// mode), run the method's decoder, finish the output, stamp the file with the
+// member's time and attributes, and compare the CRC-32.
+//
+// A member that fails after its output was opened leaves the file on disk as
+// far as it was written; the CRC is compared after the file is stamped, and a
+// mismatch leaves the file too (the result says it is damaged).
+#include <cstring>
+
+#include "extract/Cunzip.h"
+#include "extract/process_state.h"
+#include "format/dos_time.h"
+#include "format/zip_values.h"
+#include "platform/platform.h"
+
+namespace tovra::extract {
+namespace {
+
+// Attribute bits that a newly created file does not have already; only when
+// one of them is wanted (or the file existed before) is SetAttributes called.
+inline constexpr uint32_t kAttrNotOnNewFile = platform::kAttrReadOnly | platform::kAttrHidden | platform::kAttrSystem;
+
+}  // namespace
+
+int64_t Cunzip::MemberFileTime(bool* known) {
+    const uint32_t dos = localHeader.dosDateTime;
+    if (!fileTimeCacheValid || fileTimeCacheDos != dos) {
+        fileTimeCacheValid = format::DosTimeToUnix(dos, &fileTimeCacheUnix);
+        fileTimeCacheDos = dos;
+    }
+    *known = fileTimeCacheValid;
+    return fileTimeCacheUnix;
+}
+
+uint32_t Cunzip::DeclaredUncompressedSize() const {
+    // The local size is unusable when a data descriptor carries the real one
+    // (the local field is then often 0); the central directory has it.
+    const bool localUsable =
+        (localHeader.flags & format::kFlagDataDescriptor) == 0 && localHeader.uncompressedSize != 0;
+    if (!localUsable && currentMember != nullptr && currentMember->uncompressedSize != 0) {
+        return currentMember->uncompressedSize;
+    }
+    return localHeader.uncompressedSize;
+}
+
+bool Cunzip::OpenMemoryBlock() {
+    // Only the block of the last member named is handed over: an earlier
+    // one is given back here so that it cannot be lost.
+    if (memoryBlock != nullptr) {
+        while (platform::GlobalUnlock(memoryBlock)) {
+        }
+        platform::GlobalFree(memoryBlock);
+        memoryBlock = nullptr;
+    }
+    memoryBase = nullptr;
+    memoryWritePointer = nullptr;
+    memorySize = 0;
+    const uint64_t size = (uint64_t{DeclaredUncompressedSize()} & ~uint64_t{3}) + 4;
+    memoryBlock = platform::GlobalAllocZeroed(static_cast<size_t>(size));
+    if (memoryBlock == nullptr) {
+        return false;
+    }
+    memoryCapacity = static_cast<uint32_t>(size > 0xFFFFFFFFu ? 0xFFFFFFFFu : size);
+    memoryBase = static_cast<uint8_t*>(platform::GlobalLock(memoryBlock));
+    memoryWritePointer = memoryBase;
+    return memoryBase != nullptr;
+}
+
+int Cunzip::CopyStored() {
+    // The member's bytes go to the flush straight from the reader's buffer,
+    // a buffer at a time; the flush gathers them for the file.
+    int64_t remaining = compressedBytesLeft;
+    while (remaining > 0) {
+        const uint8_t* data = nullptr;
+        const int64_t n = TakeMemberInput(&data);
+        if (n <= 0) {
+            return 2;  // the archive ended inside the member
+        }
+        remaining -= n;
+        if (FlushOutput(data, static_cast<size_t>(n)) != 0) {
+            return 50;
+        }
+        if (PollCancel()) {
+            return 2;
+        }
+    }
+    return 0;
+}
+
+int Cunzip::FinishOutputFile() {
+    const bool flushed = WritePending();
+    bool timeKnown = false;
+    const int64_t fileTime = MemberFileTime(&timeKnown);
+    // The time goes on through the open handle: no second lookup by name.
+    if (timeKnown) {
+        outputFile.SetModificationTime(fileTime);
+    }
+    outputFile.Close();
+    const uint32_t attributes = (currentMember != nullptr ? currentMember->attributeByte : platform::kAttrArchive) &
+                                ~uint32_t{platform::kAttrNormal};
+    if (outputExisted != 0 || (attributes & kAttrNotOnNewFile) != 0) {
+        platform::SetAttributes(outputPath, attributes | platform::kAttrArchive);
+    }
+    return flushed ? 0 : 50;
+}
+
+int Cunzip::ExtractMember() {
+    if (cancelSeen != 0) {
+        return 2;
+    }
+    const uint16_t method = localHeader.method;
+    if (method != format::kMethodStored && method != format::kMethodDeflated) {
+        // No decoder for this method here: reported as not extracted, before
+        // an empty output file could be left behind.
+        return 1;
+    }
+    if (!BeginMemberOutput()) {
+        return 6;
+    }
+    if (memoryMode != 0) {
+        if (!OpenMemoryBlock()) {
+            return 6;
+        }
+    } else if (options.test == 0) {
+        if (!outputFile.Open(outputPath, platform::OpenMode::kCreate)) {
+            return 50;
+        }
+    }
+
+    int result = method == format::kMethodStored ? CopyStored() : InflateMember();
+    if (cancelSeen != 0) {
+        result = 2;
+    }
+    if (ProcessState().WriteFailureState == 2) {
+        result = 50;
+    }
+
+    if (memoryMode != 0) {
+        if (memoryBase != nullptr) {
+            memorySize = static_cast<uint32_t>(memoryWritePointer - memoryBase);
+            platform::GlobalUnlock(memoryBlock);
+        }
+        memoryBase = nullptr;
+        memoryWritePointer = nullptr;
+    } else if (options.test == 0) {
+        if (FinishOutputFile() != 0 && result <= 1) {
+            result = 50;
+        }
+    }
+    if (result > 1) {
+        return result;
+    }
+    const uint32_t expected = (localHeader.flags & format::kFlagDataDescriptor) != 0 && currentMember != nullptr
+                                  ? currentMember->crc32
+                                  : localHeader.crc32;
+    return memberCrc == expected ? result : 2;
+}
+
+}  // namespace tovra::extract

@@ -1,0 +1,185 @@
+// member_output.cpp - the two ends of one member's data: the input side that
+// hands out the member's compressed bytes (NextMemberByte, and the same bytes
+// a buffer at a time) and the output side that takes what a decompressor
+// produced (FlushOutput): it keeps the CRC-32, and writes to the output file
+// through a large write buffer, or to the memory block in memory mode, or
+// nowhere in test mode.
+//
+// Output state (fields of Cunzip):
+//   memberCrc       CRC-32 of the member's bytes flushed so far, finished
+//                   form (0 before the first byte).
+//   writeBuffer     kWriteBufferSize bytes, allocated on the first member;
+//   writePending    bytes in it not yet written to outputFile. Small members
+//                   thus reach the file in one write when they end.
+//   memoryBase      locked address of memoryBlock in memory mode; the data
+//                   runs from there to memoryWritePointer, and memoryCapacity
+//                   is the block's size, always larger than the data so that
+//                   at least one zero byte follows it.
+// The write-failure state is process-wide (ProcessState()).
+#include <algorithm>
+#include <cstring>
+
+#include "extract/Cunzip.h"
+#include "extract/member_codec_io.h"
+#include "extract/process_state.h"
+#include "format/crc32.h"
+#include "platform/platform.h"
+
+namespace tovra::extract {
+namespace {
+
+// Largest memory block a member may grow: its size must fit memorySize.
+inline constexpr uint64_t kMaxMemoryBlock = 0xFFFFFFFFu;
+
+}  // namespace
+
+// ---------------------------------------------------------------- input
+
+int64_t Cunzip::TakeMemberInput(const uint8_t** data) {
+    if (compressedBytesLeft <= 0) {
+        return 0;
+    }
+    if (bytesLeft <= 0 && RefillInput() <= 0) {
+        return 0;
+    }
+    const int64_t n = std::min(bytesLeft, compressedBytesLeft);
+    *data = readPointer;
+    readPointer += n;
+    bytesLeft -= n;
+    compressedBytesLeft -= n;
+    return n;
+}
+
+int Cunzip::NextMemberByte() {
+    if (compressedBytesLeft <= 0) {
+        // Counted below zero on purpose: decoders read how far they ran past
+        // the member's end.
+        --compressedBytesLeft;
+        return -1;
+    }
+    --compressedBytesLeft;
+    if (bytesLeft <= 0 && RefillInput() <= 0) {
+        return -1;
+    }
+    --bytesLeft;
+    return *readPointer++;
+}
+
+// ---------------------------------------------------------------- output
+
+bool Cunzip::BeginMemberOutput() {
+    memberCrc = 0;
+    bytesDone = 0;
+    writePending = 0;
+    ProcessState().WriteFailureState = 0;
+    if (memoryMode == 0 && options.test == 0 && writeBuffer == nullptr) {
+        writeBuffer.reset(new (std::nothrow) uint8_t[kWriteBufferSize]);
+        return writeBuffer != nullptr;
+    }
+    return true;
+}
+
+bool Cunzip::WritePending() {
+    if (writePending == 0) {
+        return true;
+    }
+    const int64_t written = outputFile.Write(writeBuffer.get(), writePending);
+    const bool ok = written == static_cast<int64_t>(writePending);
+    writePending = 0;
+    if (!ok) {
+        ProcessState().WriteFailureState = 2;
+    }
+    return ok;
+}
+
+bool Cunzip::GrowMemoryBlock(size_t needed) {
+    const size_t produced = static_cast<size_t>(memoryWritePointer - memoryBase);
+    // Doubling keeps the number of moves small; the +4 keeps a zero byte
+    // behind the data, as the first block does.
+    uint64_t capacity = std::max<uint64_t>(uint64_t{memoryCapacity} * 2, uint64_t{produced} + needed + 4);
+    capacity = (capacity + 3) & ~uint64_t{3};
+    if (uint64_t{produced} + needed >= kMaxMemoryBlock) {
+        return false;
+    }
+    capacity = std::min(capacity, kMaxMemoryBlock);
+    platform::GlobalUnlock(memoryBlock);
+    platform::MemoryHandle grown = platform::GlobalReAllocZeroed(memoryBlock, static_cast<size_t>(capacity));
+    if (grown != nullptr) {
+        memoryBlock = grown;
+        memoryCapacity = static_cast<uint32_t>(capacity);
+    }
+    memoryBase = static_cast<uint8_t*>(platform::GlobalLock(memoryBlock));
+    if (memoryBase == nullptr) {
+        memoryWritePointer = nullptr;
+        return false;
+    }
+    memoryWritePointer = memoryBase + produced;
+    return grown != nullptr;
+}
+
+int Cunzip::FlushOutput(const uint8_t* data, size_t n) {
+    memberCrc = format::Crc32(memberCrc, data, n);
+    if (n == 0) {
+        return 0;
+    }
+    ExtractProcessState& state = ProcessState();
+    if (state.WriteFailureState != 0) {
+        return 50;
+    }
+    if (options.test != 0) {
+        // Nothing is written.
+    } else if (memoryMode != 0) {
+        if (memoryWritePointer == nullptr) {
+            state.WriteFailureState = 2;
+        } else {
+            const size_t produced = static_cast<size_t>(memoryWritePointer - memoryBase);
+            // The block never takes bytes past its end: it grows first, and
+            // when it cannot, the member fails as a failed write would.
+            if (memoryCapacity - produced <= n && !GrowMemoryBlock(n)) {
+                state.WriteFailureState = 2;
+            } else {
+                std::memcpy(memoryWritePointer, data, n);
+                memoryWritePointer += n;
+            }
+        }
+    } else if (writePending + n <= kWriteBufferSize) {
+        std::memcpy(writeBuffer.get() + writePending, data, n);
+        writePending += n;
+    } else if (WritePending()) {
+        if (n >= kWriteBufferSize) {
+            if (outputFile.Write(data, n) != static_cast<int64_t>(n)) {
+                state.WriteFailureState = 2;
+            }
+        } else {
+            std::memcpy(writeBuffer.get(), data, n);
+            writePending = n;
+        }
+    }
+    bytesDone += static_cast<uint32_t>(n);
+    return state.WriteFailureState == 2 ? 50 : 0;
+}
+
+// ---------------------------------------------------------------- codec adapter
+
+const uint8_t* MemberCodecIo::Buffered(size_t& count) {
+    const int64_t n = std::min(context_.bytesLeft, context_.compressedBytesLeft);
+    count = n > 0 ? static_cast<size_t>(n) : 0;
+    return context_.readPointer;
+}
+
+void MemberCodecIo::Consume(size_t n) {
+    const auto consumed = static_cast<int64_t>(n);
+    context_.readPointer += n;
+    context_.bytesLeft -= consumed;
+    context_.compressedBytesLeft -= consumed;
+}
+
+int MemberCodecIo::FlushWindow(const uint8_t* data, size_t count) {
+    const int result = context_.FlushOutput(data, count);
+    if (result != 0) {
+        return result;
+    }
+    return context_.PollCancel() ? 2 : 0;
+}
+
+}  // namespace tovra::extract

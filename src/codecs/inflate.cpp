@@ -1,0 +1,306 @@
+// inflate.cpp - block decoding and the careful symbol loop of inflate.
+//
+// This is the reference decoder: it needs bits one byte at a time from the
+// source, checks every step, and implements the input-ended rules. The fast
+// loop (inflate_fast.cpp) runs in between symbols when it safely can and
+// leaves the state exactly as this loop would.
+#include "codecs/inflate.h"
+
+#include <algorithm>
+
+#include "codecs/inflate_copy.h"
+
+namespace tovra::codecs {
+
+namespace {
+
+InflateFixedTables fixedTables;
+
+}  // namespace
+
+InflateFixedTables& FixedTables() { return fixedTables; }
+
+void ReleaseInflateFixedTables() {
+    fixedTables.literals.Free();
+    fixedTables.distances.Free();
+    fixedTables.literalBits = 0;
+    fixedTables.distanceBits = 0;
+}
+
+Inflater::Inflater(CodecSource& source, CodecSink& sink, uint8_t* window, int64_t declaredSize)
+    : source_(source), sink_(sink), window_(window), declaredSize_(declaredSize) {}
+
+void Inflater::Reset() {
+    bitBuffer_ = 0;
+    bitCount_ = 0;
+    windowPosition_ = 0;
+    windowFilled_ = false;
+    finished_ = false;
+}
+
+int Inflater::Inflate() {
+    Reset();
+    bool lastBlock = false;
+    do {
+        const int result = InflateBlock(lastBlock);
+        if (result != kInflateOk) return result;
+    } while (!lastBlock);
+    const uint32_t left = windowPosition_;
+    windowPosition_ = 0;
+    return sink_.FlushWindow(window_, left);
+}
+
+// Makes at least n bits available. When the input ends first, the missing
+// bits read as zero as long as no bit beyond the end has been used yet;
+// returns false once that has happened (the input has ended).
+bool Inflater::Need(int n) {
+    while (bitCount_ < n) {
+        const int byte = source_.NextByte();
+        if (byte < 0 || bitCount_ < 0) return bitCount_ >= 0;
+        bitBuffer_ |= static_cast<uint64_t>(byte) << bitCount_;
+        bitCount_ += 8;
+    }
+    return true;
+}
+
+Inflater::DecodeResult Inflater::Decode(const HuffmanTableList& table, int bits, HuffmanEntry& entry) {
+    if (!Need(bits)) return kInputEnded;
+    entry = table.Root()[bitBuffer_ & kBitMask[bits]];
+    while (entry.operation > kOpLiteral) {
+        if (entry.operation == kOpInvalid) return kInvalidCode;
+        Drop(entry.bits);
+        const int subBits = entry.operation - kOpLiteral;
+        if (!Need(subBits)) return kInputEnded;
+        entry = table.SubTable(entry)[bitBuffer_ & kBitMask[subBits]];
+    }
+    Drop(entry.bits);
+    return kDecoded;
+}
+
+int Inflater::WrapWindow() {
+    windowPosition_ = 0;
+    windowFilled_ = true;
+    return sink_.FlushWindow(window_, kWindowSize);
+}
+
+// The input ended inside a block. A member whose declared size is already in
+// the window ends there (its last end-of-block code may be missing); anything
+// else is invalid data.
+int Inflater::FinishAtInputEnd() {
+    if (declaredSize_ > static_cast<int64_t>(windowPosition_)) return kInflateBadData;
+    const size_t count = static_cast<size_t>(std::max<int64_t>(declaredSize_, 0));
+    windowPosition_ = 0;
+    finished_ = true;
+    return sink_.FlushWindow(window_, count);
+}
+
+int Inflater::InflateBlock(bool& lastBlock) {
+    HuffmanEntriesInUse() = 0;
+    if (!Need(1)) return kInflateBadData;
+    lastBlock = (bitBuffer_ & 1) != 0;
+    Drop(1);
+    if (!Need(2)) return kInflateBadData;
+    const unsigned type = bitBuffer_ & 3;
+    Drop(2);
+    int result;
+    switch (type) {
+        case 0:
+            result = InflateStored();
+            break;
+        case 1:
+            result = InflateFixed();
+            break;
+        case 2:
+            result = InflateDynamic();
+            break;
+        default:
+            return kInflateBadBlock;
+    }
+    if (finished_) lastBlock = true;
+    return result;
+}
+
+int Inflater::InflateStored() {
+    if (bitCount_ > 0) Drop(bitCount_ & 7);  // to the byte boundary
+    if (!Need(16)) return kInflateBadData;
+    uint32_t left = bitBuffer_ & 0xFFFF;
+    Drop(16);
+    if (!Need(16)) return kInflateBadData;
+    const uint32_t complement = bitBuffer_ & 0xFFFF;
+    Drop(16);
+    if (left != (~complement & 0xFFFF)) return kInflateBadData;
+    while (left > 0) {
+        if (fastPath_) {
+            const int result = CopyStoredFast(left);
+            if (result != kInflateOk) return result;
+            if (left == 0) break;
+        }
+        if (!Need(8)) return kInflateBadData;
+        window_[windowPosition_++] = static_cast<uint8_t>(bitBuffer_);
+        Drop(8);
+        --left;
+        if (windowPosition_ == kWindowSize) {
+            const int result = WrapWindow();
+            if (result != kInflateOk) return result;
+        }
+    }
+    return kInflateOk;
+}
+
+int Inflater::InflateFixed() {
+    InflateFixedTables& fixed = FixedTables();
+    if (fixed.literals.Empty()) {
+        // The fixed code: literals 0-143 in 8 bits, 144-255 in 9, 256-279 in 7,
+        // 280-287 in 8; 30 distance codes of 5 bits (two codes stay unused).
+        uint8_t lengths[kMaxCodes];
+        std::fill(lengths, lengths + 144, 8);
+        std::fill(lengths + 144, lengths + 256, 9);
+        std::fill(lengths + 256, lengths + 280, 7);
+        std::fill(lengths + 280, lengths + 288, 8);
+        int bits = 7;
+        int result = BuildHuffmanTables(lengths, 288, 257, kLengthBase, kLengthExtra, fixed.literals, bits);
+        if (result != kBuildComplete) {
+            fixed.literals.Free();
+            return result;
+        }
+        fixed.literalBits = bits;
+        std::fill(lengths, lengths + kDistanceSymbols, 5);
+        bits = 5;
+        result = BuildHuffmanTables(lengths, kDistanceSymbols, 0, kDistanceBase, kDistanceExtra, fixed.distances, bits);
+        if (result > kBuildIncomplete) {
+            fixed.literals.Free();
+            return result;
+        }
+        fixed.distanceBits = bits;
+        ++fixed.buildCount;
+    }
+    return InflateCodes(fixed.literals, fixed.distances, fixed.literalBits, fixed.distanceBits);
+}
+
+int Inflater::InflateDynamic() {
+    // 1. Counts of the three codes.
+    if (!Need(5)) return kInflateBadData;
+    const unsigned literalCount = 257 + (bitBuffer_ & 0x1F);
+    Drop(5);
+    if (!Need(5)) return kInflateBadData;
+    const unsigned distanceCount = 1 + (bitBuffer_ & 0x1F);
+    Drop(5);
+    if (!Need(4)) return kInflateBadData;
+    const unsigned codeLengthCount = 4 + (bitBuffer_ & 0xF);
+    Drop(4);
+
+    // 2./3. The code-length code.
+    uint8_t lengths[kMaxCodes + 32] = {};
+    for (unsigned i = 0; i < codeLengthCount; ++i) {
+        if (!Need(3)) return kInflateBadData;
+        lengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(bitBuffer_ & 7);
+        Drop(3);
+    }
+    HuffmanTableList codeLengthTable;
+    int codeLengthBits = 7;
+    int result =
+        BuildHuffmanTables(lengths, kCodeLengthSymbols, kCodeLengthSymbols, {}, {}, codeLengthTable, codeLengthBits);
+    if (result == kBuildIncomplete || (result == kBuildComplete && codeLengthBits == 0)) return kInflateBadData;
+    if (result != kBuildComplete) return result;
+
+    // 4. The literal/length and distance code lengths, one run after another.
+    const unsigned total = literalCount + distanceCount;
+    unsigned previous = 0;
+    for (unsigned i = 0; i < total;) {
+        HuffmanEntry entry;
+        if (Decode(codeLengthTable, codeLengthBits, entry) != kDecoded) return kInflateBadData;
+        const unsigned symbol = entry.value;
+        if (symbol < 16) {
+            lengths[i++] = static_cast<uint8_t>(symbol);
+            previous = symbol;
+            continue;
+        }
+        unsigned repeat;
+        unsigned length = 0;
+        if (symbol == 16) {
+            if (!Need(2)) return kInflateBadData;
+            repeat = 3 + (bitBuffer_ & 3);
+            Drop(2);
+            length = previous;
+        } else if (symbol == 17) {
+            if (!Need(3)) return kInflateBadData;
+            repeat = 3 + (bitBuffer_ & 7);
+            Drop(3);
+        } else {
+            if (!Need(7)) return kInflateBadData;
+            repeat = 11 + (bitBuffer_ & 0x7F);
+            Drop(7);
+        }
+        if (i + repeat > total) return kInflateBadData;
+        std::fill(lengths + i, lengths + i + repeat, static_cast<uint8_t>(length));
+        i += repeat;
+        previous = length;
+    }
+    codeLengthTable.Free();
+
+    // 5. Literal/length code: must be complete and not empty.
+    HuffmanTableList literalTable;
+    int literalBits = 9;
+    result = BuildHuffmanTables(lengths, literalCount, 257, kLengthBase, kLengthExtra, literalTable, literalBits);
+    if (result == kBuildIncomplete || (result == kBuildComplete && literalBits == 0)) return kInflateBadData;
+    if (result != kBuildComplete) return result;
+
+    // 6. Distance code: an incomplete one is accepted; symbols 30 and 31 are
+    // invalid codes (they have no base).
+    HuffmanTableList distanceTable;
+    int distanceBits = 6;
+    result = BuildHuffmanTables(lengths + literalCount, distanceCount, 0, kDistanceBase, kDistanceExtra, distanceTable,
+                                distanceBits);
+    if (result > kBuildIncomplete) return result;
+    if (distanceBits == 0 && literalCount > 257) return kInflateBadData;
+
+    // 7. The data; the tables go when this function returns.
+    return InflateCodes(literalTable, distanceTable, literalBits, distanceBits);
+}
+
+int Inflater::InflateCodes(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
+                           int distanceBits) {
+    for (;;) {
+        if (fastPath_) InflateCodesFast(literals, distances, literalBits, distanceBits);
+
+        HuffmanEntry entry;
+        DecodeResult decoded = Decode(literals, literalBits, entry);
+        if (decoded == kInputEnded) return FinishAtInputEnd();
+        if (decoded == kInvalidCode) return kInflateBadData;
+        if (entry.operation == kOpLiteral) {
+            window_[windowPosition_++] = static_cast<uint8_t>(entry.value);
+            if (windowPosition_ == kWindowSize) {
+                const int result = WrapWindow();
+                if (result != kInflateOk) return result;
+            }
+            continue;
+        }
+        if (entry.operation == kOpEndOfBlock) return kInflateOk;
+
+        // A length (operation = its extra bits), then a distance.
+        if (!Need(entry.operation)) return FinishAtInputEnd();
+        uint32_t length = entry.value + static_cast<uint32_t>(bitBuffer_ & kBitMask[entry.operation]);
+        Drop(entry.operation);
+        decoded = Decode(distances, distanceBits, entry);
+        if (decoded == kInputEnded) return FinishAtInputEnd();
+        if (decoded == kInvalidCode) return kInflateBadData;
+        if (!Need(entry.operation)) return FinishAtInputEnd();
+        const uint32_t distance = entry.value + static_cast<uint32_t>(bitBuffer_ & kBitMask[entry.operation]);
+        Drop(entry.operation);
+        // Only bytes this member wrote may be copied.
+        if (distance > (windowFilled_ ? kWindowSize : windowPosition_)) return kInflateBadData;
+
+        while (length > 0) {
+            const uint32_t run = std::min<uint32_t>(length, kWindowSize - windowPosition_);
+            CopyMatch(window_, windowPosition_, distance, run);
+            windowPosition_ += run;
+            length -= run;
+            if (windowPosition_ == kWindowSize) {
+                const int result = WrapWindow();
+                if (result != kInflateOk) return result;
+            }
+        }
+    }
+}
+
+}  // namespace tovra::codecs

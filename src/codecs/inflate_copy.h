@@ -1,0 +1,59 @@
+// inflate_copy.h - back-reference copies inside the sliding window.
+//
+// A back-reference of distance d and length n repeats, byte after byte, the
+// byte d places back; when n exceeds d the copied bytes repeat as a pattern.
+// These helpers give exactly that result while moving whole words where the
+// source cannot overlap what is being written.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "codecs/codec_io.h"
+
+namespace tovra::codecs {
+
+// Copies n bytes forward from src to dst, src before dst, as a byte-by-byte
+// loop would (so an overlap repeats the pattern).
+inline void CopyForward(uint8_t* dst, const uint8_t* src, size_t n) {
+    const size_t distance = static_cast<size_t>(dst - src);
+    if (distance >= 8 && n >= 8) {
+        // Each word read lies before the word written, so it is final. The last
+        // word ends exactly at n and may overlap the one before it.
+        size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            uint64_t word;
+            std::memcpy(&word, src + i, 8);
+            std::memcpy(dst + i, &word, 8);
+        }
+        if (i < n) {
+            uint64_t word;
+            std::memcpy(&word, src + n - 8, 8);
+            std::memcpy(dst + n - 8, &word, 8);
+        }
+    } else if (distance == 1) {
+        std::memset(dst, *src, n);
+    } else {
+        for (size_t i = 0; i < n; ++i) dst[i] = src[i];
+    }
+}
+
+// Copies a back-reference into window[position, position + n).
+// Requires position + n <= kWindowSize and 1 <= distance <= kWindowSize; a
+// distance beyond position reads from the end of the window (the bytes before
+// the last flush), wrapping to its start when the source reaches the end.
+inline void CopyMatch(uint8_t* window, size_t position, size_t distance, size_t n) {
+    if (distance <= position) {
+        CopyForward(window + position, window + position - distance, n);
+        return;
+    }
+    const size_t from = position + kWindowSize - distance;  // at or after position
+    const size_t first = n < kWindowSize - from ? n : kWindowSize - from;
+    // The source starts at or after the destination, so a forward move reads
+    // nothing it has written: memmove gives the byte-by-byte result.
+    std::memmove(window + position, window + from, first);
+    if (n > first) CopyForward(window + position + first, window, n - first);
+}
+
+}  // namespace tovra::codecs

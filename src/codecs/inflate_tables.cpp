@@ -1,0 +1,252 @@
+// inflate_tables.cpp - the Huffman table builder and the deflate format's
+// constant tables.
+//
+// The builder is the canonical multi-level construction: codes are assigned
+// in increasing order of (length, symbol); a code's bits are read least
+// significant first, so the builder walks the codes with a bit-reversed
+// counter and stores each code in every slot whose low bits equal it. Codes
+// longer than a table's reach go to sub-tables opened on the way.
+#include "codecs/inflate_tables.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace tovra::codecs {
+
+namespace {
+
+// Length symbols 257..284 come in groups: eight with no extra bits, then
+// groups of four whose extra bits grow by one, each base following the last
+// one's range; 285 is 258 exactly; 286 and 287 have no meaning.
+struct LengthTables {
+    uint16_t base[kLengthSymbols] = {};
+    uint8_t extra[kLengthSymbols] = {};
+    constexpr LengthTables() {
+        unsigned next = 3;
+        for (unsigned i = 0; i < 28; ++i) {
+            extra[i] = static_cast<uint8_t>(i < 8 ? 0 : (i - 4) / 4);
+            base[i] = static_cast<uint16_t>(next);
+            next += 1u << extra[i];
+        }
+        base[28] = 258;
+        extra[28] = 0;
+        for (unsigned i = 29; i < kLengthSymbols; ++i) {
+            base[i] = 0;
+            extra[i] = kOpInvalid;
+        }
+    }
+};
+
+// Distance symbols: four with no extra bits, then pairs whose extra bits grow
+// by one, each base following the last one's range (1 .. 24577 + 8191).
+struct DistanceTables {
+    uint16_t base[kDistanceSymbols] = {};
+    uint8_t extra[kDistanceSymbols] = {};
+    constexpr DistanceTables() {
+        unsigned next = 1;
+        for (unsigned i = 0; i < kDistanceSymbols; ++i) {
+            extra[i] = static_cast<uint8_t>(i < 4 ? 0 : (i - 2) / 2);
+            base[i] = static_cast<uint16_t>(next);
+            next += 1u << extra[i];
+        }
+    }
+};
+
+constexpr LengthTables kLengths;
+constexpr DistanceTables kDistances;
+static_assert(kLengths.base[27] == 227 && kLengths.extra[27] == 5);
+static_assert(kDistances.base[29] == 24577 && kDistances.extra[29] == 13);
+
+uint32_t entriesInUse = 0;
+
+}  // namespace
+
+const uint16_t (&kLengthBase)[kLengthSymbols] = kLengths.base;
+const uint8_t (&kLengthExtra)[kLengthSymbols] = kLengths.extra;
+const uint16_t (&kDistanceBase)[kDistanceSymbols] = kDistances.base;
+const uint8_t (&kDistanceExtra)[kDistanceSymbols] = kDistances.extra;
+const uint8_t kCodeLengthOrder[kCodeLengthSymbols] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+const uint32_t kBitMask[17] = {0x0000, 0x0001, 0x0003, 0x0007, 0x000F, 0x001F, 0x003F, 0x007F, 0x00FF,
+                               0x01FF, 0x03FF, 0x07FF, 0x0FFF, 0x1FFF, 0x3FFF, 0x7FFF, 0xFFFF};
+
+uint32_t& HuffmanEntriesInUse() { return entriesInUse; }
+
+void HuffmanTableList::Free() {
+    std::free(entries_);
+    entries_ = nullptr;
+    size_ = 0;
+    capacity_ = 0;
+}
+
+// Builds one code's tables into a list; see BuildHuffmanTables for the contract.
+class HuffmanTableBuilder {
+public:
+    HuffmanTableBuilder(HuffmanTableList& list) : list_(list) {}
+
+    // Appends a table of 2^width slots (after its header) and returns the
+    // index of its first slot, or kNoTable when memory is short.
+    uint32_t AllocateTable(int width) {
+        const uint32_t need = (1u << width) + 1;
+        if (list_.size_ + need > list_.capacity_) {
+            uint32_t capacity = std::max<uint32_t>(list_.capacity_ * 2, 1024);
+            while (capacity < list_.size_ + need) capacity *= 2;
+            void* grown = std::realloc(list_.entries_, capacity * sizeof(HuffmanEntry));
+            if (grown == nullptr) return HuffmanTableList::kNoTable;
+            list_.entries_ = static_cast<HuffmanEntry*>(grown);
+            list_.capacity_ = capacity;
+        }
+        const uint32_t header = list_.size_;
+        list_.entries_[header] = HuffmanEntry{0, 0, 0, lastHeader_};
+        lastHeader_ = header;
+        list_.size_ += need;
+        entriesInUse += need;
+        return header + 1;
+    }
+
+    HuffmanEntry* Entries() { return list_.entries_; }
+
+private:
+    HuffmanTableList& list_;
+    uint32_t lastHeader_ = HuffmanTableList::kNoTable;
+};
+
+int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, std::span<const uint16_t> base,
+                       std::span<const uint8_t> extra, HuffmanTableList& list, int& bits) {
+    list.Free();
+    if (count > kMaxCodes) return kBuildOversubscribed;
+
+    // 1. Codes of each length.
+    unsigned counts[kMaxCodeLength + 1] = {};
+    for (unsigned i = 0; i < count; ++i) {
+        if (lengths[i] > kMaxCodeLength) return kBuildOversubscribed;
+        ++counts[lengths[i]];
+    }
+    if (counts[0] == count) {
+        bits = 0;
+        return kBuildComplete;
+    }
+
+    // 2. First-level width within the lengths present.
+    int minLength = 1;
+    while (counts[minLength] == 0) ++minLength;
+    int maxLength = kMaxCodeLength;
+    while (counts[maxLength] == 0) --maxLength;
+    const int rootWidth = std::clamp(bits, minLength, maxLength);
+
+    // 3. Over-subscription: at each length, no more codes than free slots. The
+    // slots still free at the longest length are filled with placeholder codes
+    // that decode to invalid entries, so every slot of every table is set.
+    int32_t freeSlots = 1;
+    for (int len = 1; len <= maxLength; ++len) {
+        freeSlots = freeSlots * 2 - static_cast<int32_t>(counts[len]);
+        if (freeSlots < 0) return kBuildOversubscribed;
+    }
+    const unsigned realCodes = count - counts[0];
+    counts[maxLength] += static_cast<unsigned>(freeSlots);
+
+    // 4. Symbols sorted by length, equal lengths in symbol order.
+    uint16_t sorted[kMaxCodes];
+    unsigned next[kMaxCodeLength + 1] = {};
+    for (int len = 2; len <= maxLength; ++len) next[len] = next[len - 1] + counts[len - 1];
+    for (unsigned i = 0; i < count; ++i) {
+        if (lengths[i] != 0) sorted[next[lengths[i]]++] = static_cast<uint16_t>(i);
+    }
+    // next[] was built from counts that, at the longest length, include the
+    // placeholders; they come after every real code, so the order holds.
+
+    // The end-of-block code's length: a sub-table is cut to end there, so the
+    // block's last code never needs a deeper lookup than necessary.
+    const int endOfBlockLength = count > 256 ? lengths[256] : 16;
+
+    // 5./6. Walk the codes in canonical order.
+    struct Level {
+        int offset;       // code bits consumed by the tables above
+        int width;        // index bits of this table
+        uint32_t start;   // first slot in the list
+        uint32_t prefix;  // the code bits (offset of them) that lead here
+    };
+    Level levels[kMaxCodeLength + 1];
+    int top = 0;
+    HuffmanTableBuilder builder(list);
+    uint32_t rootStart = builder.AllocateTable(rootWidth);
+    if (rootStart == HuffmanTableList::kNoTable) {
+        list.Free();
+        return kBuildNoMemory;
+    }
+    levels[0] = Level{0, rootWidth, rootStart, 0};
+
+    uint32_t code = 0;  // current code, bit-reversed (first bit in bit 0)
+    unsigned position = 0;
+    for (int len = minLength; len <= maxLength; ++len) {
+        for (unsigned left = counts[len]; left > 0; --left) {
+            // Leave tables whose prefix this code no longer has.
+            while (top > 0 && (code & kBitMask[levels[top].offset]) != levels[top].prefix) --top;
+            // Open sub-tables until the code ends inside the current table.
+            while (len > levels[top].offset + levels[top].width) {
+                const int offset = levels[top].offset + levels[top].width;
+                const int limit = std::min(maxLength - offset, rootWidth);
+                int width = len - offset;
+                if (width >= limit) {
+                    width = limit;
+                } else {
+                    // Grow while the codes of the next lengths would leave
+                    // slots of a narrower table unused.
+                    int32_t unused = (1 << width) - static_cast<int32_t>(left);
+                    int nextLength = len;
+                    while (unused > 0 && width < limit) {
+                        ++width;
+                        ++nextLength;
+                        unused *= 2;
+                        if (unused <= static_cast<int32_t>(counts[nextLength])) break;
+                        unused -= static_cast<int32_t>(counts[nextLength]);
+                    }
+                }
+                if (offset < endOfBlockLength && offset + width > endOfBlockLength) width = endOfBlockLength - offset;
+                const uint32_t start = builder.AllocateTable(width);
+                if (start == HuffmanTableList::kNoTable) {
+                    list.Free();
+                    return kBuildNoMemory;
+                }
+                const Level& parent = levels[top];
+                const uint32_t slot = (code >> parent.offset) & kBitMask[parent.width];
+                builder.Entries()[parent.start + slot] = HuffmanEntry{static_cast<uint8_t>(kOpLiteral + width),
+                                                                      static_cast<uint8_t>(parent.width), 0, start};
+                ++top;
+                levels[top] = Level{offset, width, start, code & kBitMask[offset]};
+            }
+
+            // The code's entry, in every slot whose low bits are the code.
+            const Level& level = levels[top];
+            HuffmanEntry entry{kOpInvalid, static_cast<uint8_t>(len - level.offset), 0, 0};
+            if (position < realCodes) {
+                const unsigned symbol = sorted[position];
+                if (symbol < simpleCount) {
+                    entry.operation = symbol < 256 ? kOpLiteral : kOpEndOfBlock;
+                    entry.value = static_cast<uint16_t>(symbol);
+                } else if (symbol - simpleCount < base.size() && symbol - simpleCount < extra.size()) {
+                    entry.operation = extra[symbol - simpleCount];
+                    entry.value = base[symbol - simpleCount];
+                }
+            }
+            ++position;
+            HuffmanEntry* table = builder.Entries() + level.start;
+            const uint32_t step = 1u << (len - level.offset);
+            for (uint32_t slot = code >> level.offset; slot < (1u << level.width); slot += step) table[slot] = entry;
+
+            // Next code in bit-reversed order.
+            uint32_t bit = 1u << (len - 1);
+            while (bit != 0 && (code & bit) != 0) {
+                code ^= bit;
+                bit >>= 1;
+            }
+            code ^= bit;
+        }
+    }
+
+    bits = rootWidth;
+    // 7. Incomplete unless nothing was left free (a lone one-bit code counts
+    // as complete).
+    return freeSlots != 0 && maxLength != 1 ? kBuildIncomplete : kBuildComplete;
+}
+
+}  // namespace tovra::codecs

@@ -1,0 +1,236 @@
+// deflate.h - the deflate compressor of the archiving engine: turns the data of
+// one member into a raw deflate stream (no zlib or gzip wrapper) written
+// through the bit output, choosing per block between stored, fixed-Huffman
+// and dynamic-Huffman coding, classifying the data as text or binary from the
+// first block, and storing the whole member instead when its only block does
+// not shrink and the output can be repositioned.
+//
+// Every step is fixed (hash-chain LZ77 with the level table, the block
+// estimate and flush points, tree building with its heap order), so the bytes
+// produced for a given input, level and read pattern are fixed too; the fast
+// paths below only compute the same results sooner, and the reference mode
+// (SetReferenceMode) runs the plain byte-at-a-time match search and
+// bit-at-a-time output so a test can prove the two emit identical bytes.
+//
+// Driving one member (the entry writer does this; DeflateToMemory in
+// deflate_memory.h does it for memory buffers):
+//   TheBitOutput().Start(out);
+//   d.StartTrees(entry.internalAttributes, method);
+//   if (d.StartMatcher(host, level, entry.flags) != 0) -> run error d.Error()
+//   int64_t size = d.Compress(host);  // < 0 -> run error d.Error()
+#pragma once
+
+#include <cstdint>
+
+#include "compress/bit_output.h"
+#include "compress/deflate_tables.h"
+
+namespace tovra::compress {
+
+// What the compressor needs from the archiving run that drives it.
+class DeflateHost {
+public:
+    virtual ~DeflateHost() = default;
+    // The block reader: places up to `size` bytes of the member's data in
+    // `buffer` and returns their count; 0 at the end of the input or when the
+    // user cancelled; -1 on a read error (the compressor treats it as the end
+    // of the input). Must never return more than `size`.
+    virtual int32_t ReadInputBlock(uint8_t* buffer, uint32_t size) = 0;
+    // The run's line-end conversion setting (0 none); binary data compressed
+    // with conversion on draws a warning.
+    virtual int LineEndConversion() const { return 0; }
+    // Shows a warning of the archiving run ("-l used on binary file").
+    virtual void Warn(const char* text) { (void)text; }
+};
+
+// A run error raised by the compressor: code 5 with one of the texts
+// "bad pack level" or "write error on zip file". The run ends.
+struct DeflateError {
+    int code = 0;
+    const char* text = nullptr;
+};
+
+inline constexpr uint16_t kUnknownFileType = 0xFFFF;  // internal attributes before classification
+inline constexpr uint16_t kBinaryFile = 0;
+inline constexpr uint16_t kTextFile = 1;
+inline constexpr uint16_t kMethodStored = 0;
+
+class Deflater {
+public:
+    // The compressor writes through `out`; the state is about 330 KB.
+    explicit Deflater(BitOutput& out) : out_(out) {}
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    // Starts a member: remembers where to store the text/binary verdict
+    // (classified from the first block when it holds 0xFFFF) and where to
+    // switch the method to 0; both must outlive Compress. Clears the length
+    // counters and starts an empty block.
+    void StartTrees(uint16_t& internalAttributes, uint16_t& method);
+
+    // Sets up the matcher for `level` and reads the start of the input. A
+    // level outside 1..9 returns 5 (Error(): "bad pack level"); otherwise
+    // ORs the level's bits into `flags` (0x0004 for 1-2, 0x0002 for 8-9),
+    // clears the hash chains and returns 0.
+    int StartMatcher(DeflateHost& host, int level, uint16_t& flags);
+
+    // Compresses the rest of the input and flushes the last block. Returns the
+    // compressed size in bytes (equal to the bytes the bit output wrote), or
+    // -1 after a run error (Error(): "write error on zip file").
+    int64_t Compress(DeflateHost& host);
+
+    const DeflateError& Error() const { return error_; }
+    // Bytes of input consumed by the finished blocks.
+    uint64_t InputLength() const { return inputLength_; }
+
+    // Test switch: the plain reference match search and code output. The
+    // bytes produced are the same in both modes.
+    void SetReferenceMode(bool on) { referenceMode_ = on; }
+
+    // Builds a code for `count` symbols (at most 286) with the frequencies
+    // `freq`, limited to `maxLength` bits, into `lengths` (with the dummy
+    // symbols added when fewer than two occur), and returns the data's cost
+    // in bits under that code. For tests of the tree builder;
+    // only between members (it uses the block's trees).
+    int64_t BuildCodeLengths(const uint32_t* freq, int count, int maxLength, uint8_t* lengths);
+
+private:
+    // Huffman tree of one alphabet: leaves 0..elems-1, then internal nodes.
+    struct Tree {
+        uint32_t freq[kHeapSize];
+        uint8_t len[kHeapSize];
+        uint16_t code[kHeapSize];
+        uint16_t dad[kHeapSize];
+        int maxCode;  // largest symbol with a nonzero frequency (after the two-symbol fix)
+    };
+
+    // Matching (deflate_match.cpp).
+    template <bool kReference>
+    uint32_t LongestMatch(uint32_t chainHead);
+    template <bool kReference>
+    bool DeflateFast(DeflateHost& host);
+    template <bool kReference>
+    bool DeflateLazy(DeflateHost& host);
+    void FillWindow(DeflateHost& host);
+    void SlideWindow();
+    uint32_t InsertString(uint32_t pos) {
+        const uint8_t* p = window_ + pos;
+        uint32_t h = ((uint32_t{p[0]} << (2 * kHashShift)) ^ (uint32_t{p[1]} << kHashShift) ^ p[2]) & kHashMask;
+        uint32_t chainHead = head_[h];
+        prev_[pos & kWindowMask] = static_cast<uint16_t>(chainHead);
+        head_[h] = static_cast<uint16_t>(pos);
+        return chainHead;
+    }
+    bool TallyLiteral(uint8_t c) {
+        litBuffer_[lastLit_++] = c;
+        ++litLen_.freq[c];
+        return AfterTally();
+    }
+    bool TallyMatch(uint32_t distance, uint32_t lengthMinus3) {
+        litBuffer_[lastLit_++] = static_cast<uint8_t>(lengthMinus3);
+        --distance;
+        ++litLen_.freq[kCodes.lengthCode[lengthMinus3] + kLiterals + 1];
+        ++dist_.freq[DistCode(distance)];
+        distBuffer_[lastDist_++] = static_cast<uint16_t>(distance);
+        flags_ |= flagBit_;
+        return AfterTally();
+    }
+    bool AfterTally() {
+        flagBit_ = static_cast<uint8_t>(flagBit_ << 1);
+        if ((lastLit_ & 7) == 0) {
+            flagBuffer_[lastFlags_++] = flags_;
+            flags_ = 0;
+            flagBit_ = 1;
+        }
+        if (level_ > 2 && (lastLit_ % kEstimateEvery) == 0 && EstimateSaysFlush()) return true;
+        return lastLit_ == kLitBufferSize - 1 || lastDist_ == kDistBufferSize;
+    }
+    bool EstimateSaysFlush() const;
+    void FlushCurrentBlock(bool last);
+
+    // Block coding (deflate_block.cpp, deflate_trees.cpp).
+    void InitBlock();
+    void FlushBlock(const uint8_t* bytes, uint64_t storedLength, bool last);
+    void SetFileType();
+    void BuildTree(Tree& tree, int elems, const uint8_t* fixedLengths, const uint8_t* extraBits, int extraBase,
+                   int maxLength);
+    void GenerateBitLengths(Tree& tree, int elems, const uint8_t* fixedLengths, const uint8_t* extraBits, int extraBase,
+                            int maxLength);
+    void GenerateCodes(Tree& tree);
+    void PushDownHeap(const Tree& tree, int k);
+    void ScanTree(const Tree& tree);
+    void SendTree(const Tree& tree);
+    int BuildBitLengthTree();
+    void SendAllTrees(int litLenCodes, int distCodes, int blCodes);
+    void CompressBlockReference(const uint16_t* litCode, const uint8_t* litLen, const uint16_t* distCode,
+                                const uint8_t* distLen);
+    void CompressBlockFast(const uint16_t* litCode, const uint8_t* litLen, const uint16_t* distCode,
+                           const uint8_t* distLen);
+    void SendCode(int symbol, const Tree& tree) { out_.SendBits(tree.code[symbol], tree.len[symbol]); }
+
+    BitOutput& out_;
+    DeflateError error_;
+    bool referenceMode_ = false;
+
+    // Member settings.
+    uint16_t* fileType_ = nullptr;  // the entry's internal attributes
+    uint16_t* method_ = nullptr;    // the member's method
+    int level_ = 0;
+    uint32_t goodLength_ = 0, lazyLimit_ = 0, niceLength_ = 0, chainLimit_ = 0;
+    int lineEndConversion_ = 0;
+    DeflateHost* host_ = nullptr;
+
+    // Matcher state. Positions index window_; the hash heads and previous
+    // links hold positions (0 = none) and drop by 32768 with each slide.
+    //   strStart_    current position; strStart_ + lookahead_ <= 65536.
+    //   blockStart_  position where the current block began; negative once it
+    //                has slid out of the window (its bytes are then gone).
+    //   matchStart_  start of the best match found by LongestMatch.
+    //   prevLength_  length of the match at the previous position (lazy), the
+    //                best length a new match must beat; 2 = none.
+    //   endOfInput_  the block reader has reported the end of the input.
+    uint32_t strStart_ = 0;
+    int64_t blockStart_ = 0;
+    uint32_t lookahead_ = 0;
+    uint32_t matchStart_ = 0;
+    uint32_t prevLength_ = kMinMatch - 1;
+    bool endOfInput_ = true;
+
+    // Block state: literal buffer (literal or length - 3 per entry), distance
+    // buffer (distance - 1 per match), flag bytes (bit set = match, first
+    // entry in bit 0), pending flag byte and its next bit.
+    uint32_t lastLit_ = 0, lastDist_ = 0, lastFlags_ = 0;
+    uint8_t flags_ = 0, flagBit_ = 1;
+    int64_t dynamicBits_ = 0;  // cost of the block with the dynamic trees, tree description included
+    int64_t fixedBits_ = 0;    // cost of the block with the fixed trees
+    uint64_t compressedBits_ = 0;
+    uint64_t inputLength_ = 0;
+
+    // Tree building scratch: the heap (1-based) and the recorded nodes at its
+    // top end, node depths for tie breaking, leaves per code length.
+    int heap_[kHeapSize] = {};
+    int heapLength_ = 0, heapMax_ = 0;
+    uint8_t depth_[kHeapSize] = {};
+    uint16_t bitLengthCount_[kMaxBits + 1] = {};
+
+    Tree litLen_{};
+    Tree dist_{};
+    Tree bitLen_{};
+
+    // The window is followed by kWindowPadding bytes that the 8-byte match
+    // comparison may read past the last position; they stay zero.
+    static constexpr uint32_t kWindowPadding = 512;
+    uint8_t window_[kWindowBytes + kWindowPadding] = {};
+    uint16_t head_[kHashSize] = {};
+    uint16_t prev_[kHalfWindow] = {};
+    uint8_t litBuffer_[kLitBufferSize] = {};
+    uint16_t distBuffer_[kDistBufferSize] = {};
+    uint8_t flagBuffer_[kFlagBufferSize] = {};
+};
+
+// The process-wide compressor of the archiving engine, writing through
+// TheBitOutput(). Its reset points are StartTrees and StartMatcher, called
+// for each deflated member; it is allocated once, on first use.
+Deflater& TheDeflater();
+
+}  // namespace tovra::compress

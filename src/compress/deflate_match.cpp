@@ -1,0 +1,277 @@
+// deflate_match.cpp - the LZ77 side of the compressor: the sliding window and
+// its refill, the hash chains, the longest-match search (reference and fast),
+// the fast matcher of levels 1-3, the lazy matcher of levels 4-9 and the
+// recording of literals and matches with its flush points.
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "compress/deflate.h"
+
+namespace tovra::compress {
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "the 8-byte match comparison assumes little-endian loads");
+
+inline uint16_t Load16(const uint8_t* p) {
+    uint16_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline uint64_t Load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Length of the common prefix of a and b, at most kMaxMatch, given that their
+// first two bytes agree. Compares eight bytes per step; the last step ends
+// exactly at byte kMaxMatch - 1, so nothing past a[kMaxMatch - 1] is read.
+constexpr uint32_t kCompareStep = 8;
+static_assert((kMaxMatch - 2) % kCompareStep == 0, "the last 8-byte step must end at the longest match");
+
+inline uint32_t CommonPrefix(const uint8_t* a, const uint8_t* b) {
+    for (uint32_t len = 2; len < kMaxMatch; len += kCompareStep) {
+        uint64_t diff = Load64(a + len) ^ Load64(b + len);
+        if (diff != 0) return len + (static_cast<uint32_t>(std::countr_zero(diff)) >> 3);
+    }
+    return kMaxMatch;
+}
+
+}  // namespace
+
+// Searches the hash chain from `curMatch` for a match longer than
+// prevLength_ at strStart_. Candidates are followed while they lie less than
+// kMaxDist back and the chain budget lasts; the first candidate that sets a
+// new best length wins (matchStart_), and reaching niceLength_ ends the
+// search. Returns the best length, which may run past the lookahead.
+template <bool kReference>
+uint32_t Deflater::LongestMatch(uint32_t curMatch) {
+    uint32_t chain = chainLimit_;
+    const uint8_t* const scan = window_ + strStart_;
+    uint32_t best = prevLength_;
+    const uint32_t limit = strStart_ > kMaxDist ? strStart_ - kMaxDist : 0;
+    if (prevLength_ >= goodLength_) chain >>= 2;
+
+    if constexpr (kReference) {
+        do {
+            const uint8_t* match = window_ + curMatch;
+            if (match[best] != scan[best] || match[best - 1] != scan[best - 1] || match[0] != scan[0] ||
+                match[1] != scan[1]) {
+                continue;
+            }
+            uint32_t len = 2;
+            while (len < kMaxMatch && scan[len] == match[len]) ++len;
+            if (len > best) {
+                matchStart_ = curMatch;
+                best = len;
+                if (len >= niceLength_) break;
+            }
+        } while ((curMatch = prev_[curMatch & kWindowMask]) > limit && --chain != 0);
+    } else {
+        // The same test as above, two bytes at a time: a candidate can beat
+        // `best` only if it agrees at 0, 1, best - 1 and best.
+        const uint16_t scanStart = Load16(scan);
+        uint16_t scanEnd = Load16(scan + best - 1);
+        do {
+            const uint8_t* match = window_ + curMatch;
+            if (Load16(match + best - 1) != scanEnd || Load16(match) != scanStart) continue;
+            uint32_t len = CommonPrefix(scan, match);
+            if (len > best) {
+                matchStart_ = curMatch;
+                best = len;
+                if (len >= niceLength_) break;
+                scanEnd = Load16(scan + best - 1);
+            }
+        } while ((curMatch = prev_[curMatch & kWindowMask]) > limit && --chain != 0);
+    }
+    return best;
+}
+
+void Deflater::SlideWindow() {
+    std::memcpy(window_, window_ + kHalfWindow, kHalfWindow);
+    matchStart_ = matchStart_ >= kHalfWindow ? matchStart_ - kHalfWindow : 0;
+    strStart_ -= kHalfWindow;
+    blockStart_ -= kHalfWindow;
+    // Positions that fall below the window become 0 (none); both tables have
+    // 32768 entries and are adjusted in one pass.
+    static_assert(kHashSize == kHalfWindow, "heads and links are slid in one loop");
+    for (uint32_t i = 0; i < kHashSize; ++i) {
+        uint16_t h = head_[i];
+        uint16_t p = prev_[i];
+        head_[i] = static_cast<uint16_t>(h - std::min<uint16_t>(h, kHalfWindow));
+        prev_[i] = static_cast<uint16_t>(p - std::min<uint16_t>(p, kHalfWindow));
+    }
+}
+
+void Deflater::FillWindow(DeflateHost& host) {
+    uint32_t more = kWindowBytes - lookahead_ - strStart_;
+    if (strStart_ >= kSlidePosition) {
+        SlideWindow();
+        more += kHalfWindow;
+    }
+    int32_t n = host.ReadInputBlock(window_ + strStart_ + lookahead_, more);
+    if (n <= 0) {
+        endOfInput_ = true;
+    } else {
+        lookahead_ += std::min(static_cast<uint32_t>(n), more);
+    }
+}
+
+bool Deflater::EstimateSaysFlush() const {
+    uint64_t outLength = uint64_t{lastLit_} * 8;
+    for (int code = 0; code < kDistCodes; ++code) outLength += uint64_t{dist_.freq[code]} * (5u + kExtraDistBits[code]);
+    outLength >>= 3;
+    int64_t inLength = int64_t{strStart_} - blockStart_;
+    return lastDist_ < lastLit_ / 2 && static_cast<int64_t>(outLength) < inLength / 2;
+}
+
+void Deflater::FlushCurrentBlock(bool last) {
+    const uint8_t* bytes = blockStart_ >= 0 ? window_ + blockStart_ : nullptr;
+    FlushBlock(bytes, static_cast<uint64_t>(int64_t{strStart_} - blockStart_), last);
+    blockStart_ = strStart_;
+}
+
+// Levels 1-3: take the longest match at each position at once; inner
+// positions of matches longer than lazyLimit_ are not entered into the
+// chains.
+template <bool kReference>
+bool Deflater::DeflateFast(DeflateHost& host) {
+    prevLength_ = kMinMatch - 1;
+    while (lookahead_ != 0) {
+        uint32_t chainHead = InsertString(strStart_);
+        uint32_t matchLength = 0;
+        if (chainHead != 0 && strStart_ - chainHead <= kMaxDist) {
+            matchLength = std::min(LongestMatch<kReference>(chainHead), lookahead_);
+        }
+        bool flush;
+        if (matchLength >= kMinMatch) {
+            flush = TallyMatch(strStart_ - matchStart_, matchLength - kMinMatch);
+            lookahead_ -= matchLength;
+            if (matchLength <= lazyLimit_) {
+                for (uint32_t i = 1; i < matchLength; ++i) InsertString(strStart_ + i);
+            }
+            // Past a longer match the hash restarts from the bytes at the new
+            // position, which InsertString reads directly.
+            strStart_ += matchLength;
+        } else {
+            flush = TallyLiteral(window_[strStart_]);
+            --lookahead_;
+            ++strStart_;
+        }
+        if (flush) {
+            FlushCurrentBlock(false);
+            if (out_.Failed()) return false;
+        }
+        while (lookahead_ < kMinLookahead && !endOfInput_) FillWindow(host);
+    }
+    return true;
+}
+
+// Levels 4-9: a match found at one position is held back for one step; if the
+// next position has a longer match, the byte is sent as a literal instead.
+template <bool kReference>
+bool Deflater::DeflateLazy(DeflateHost& host) {
+    bool matchAvailable = false;  // a literal at strStart_ - 1 is pending
+    uint32_t matchLength = kMinMatch - 1;
+    while (lookahead_ != 0) {
+        uint32_t chainHead = InsertString(strStart_);
+        prevLength_ = matchLength;
+        const uint32_t prevMatch = matchStart_;
+        matchLength = kMinMatch - 1;
+        if (chainHead != 0 && prevLength_ < lazyLimit_ && strStart_ - chainHead <= kMaxDist) {
+            matchLength = std::min(LongestMatch<kReference>(chainHead), lookahead_);
+            if (matchLength == kMinMatch && strStart_ - matchStart_ > kTooFar) matchLength = kMinMatch - 1;
+        }
+        if (prevLength_ >= kMinMatch && matchLength <= prevLength_) {
+            bool flush = TallyMatch(strStart_ - 1 - prevMatch, prevLength_ - kMinMatch);
+            // The match began at strStart_ - 1, whose position is in the
+            // chains; enter the rest it covers.
+            lookahead_ -= prevLength_ - 1;
+            for (uint32_t i = prevLength_ - 2; i != 0; --i) InsertString(++strStart_);
+            ++strStart_;
+            matchAvailable = false;
+            // The match just found is not valid at the new position.
+            matchLength = kMinMatch - 1;
+            if (flush) {
+                FlushCurrentBlock(false);
+                if (out_.Failed()) return false;
+            }
+        } else if (matchAvailable) {
+            if (TallyLiteral(window_[strStart_ - 1])) {
+                FlushCurrentBlock(false);
+                if (out_.Failed()) return false;
+            }
+            ++strStart_;
+            --lookahead_;
+        } else {
+            matchAvailable = true;
+            ++strStart_;
+            --lookahead_;
+        }
+        while (lookahead_ < kMinLookahead && !endOfInput_) FillWindow(host);
+    }
+    if (matchAvailable) TallyLiteral(window_[strStart_ - 1]);
+    return true;
+}
+
+int Deflater::StartMatcher(DeflateHost& host, int level, uint16_t& flags) {
+    if (level < kMinLevel || level > kMaxLevel) {
+        error_ = {5, "bad pack level"};
+        return error_.code;
+    }
+    host_ = &host;
+    lineEndConversion_ = host.LineEndConversion();
+    const LevelSettings& s = kLevelTable[level];
+    flags = static_cast<uint16_t>(flags | s.flagBits);
+    level_ = level;
+    goodLength_ = s.goodLength;
+    lazyLimit_ = s.lazyLimit;
+    niceLength_ = s.niceLength;
+    chainLimit_ = s.chainLimit;
+
+    std::memset(head_, 0, sizeof head_);
+    // Match comparisons near the end of the input read past it; clearing the
+    // window keeps the bytes they see (and so the output) independent of the
+    // member compressed before.
+    std::memset(window_, 0, kWindowBytes);
+    strStart_ = 0;
+    blockStart_ = 0;
+    matchStart_ = 0;
+    prevLength_ = kMinMatch - 1;
+    lookahead_ = 0;
+    endOfInput_ = false;
+
+    int32_t n = host.ReadInputBlock(window_, kWindowBytes);
+    if (n <= 0) {
+        endOfInput_ = true;
+        return 0;
+    }
+    lookahead_ = std::min(static_cast<uint32_t>(n), kWindowBytes);
+    while (lookahead_ < kMinLookahead && !endOfInput_) FillWindow(host);
+    return 0;
+}
+
+int64_t Deflater::Compress(DeflateHost& host) {
+    host_ = &host;
+    bool finished;
+    if (level_ <= kLastFastLevel) {
+        finished = referenceMode_ ? DeflateFast<true>(host) : DeflateFast<false>(host);
+    } else {
+        finished = referenceMode_ ? DeflateLazy<true>(host) : DeflateLazy<false>(host);
+    }
+    if (finished) FlushCurrentBlock(true);
+    if (out_.Failed()) {
+        error_ = {5, "write error on zip file"};
+        return -1;
+    }
+    return static_cast<int64_t>(compressedBits_ >> 3);
+}
+
+Deflater& TheDeflater() {
+    static Deflater instance(TheBitOutput());
+    return instance;
+}
+
+}  // namespace tovra::compress

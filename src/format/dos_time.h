@@ -19,6 +19,10 @@ inline constexpr uint32_t kDosTimeMinimum = 0x00210000;
 // times are written as this value rather than wrapping into an early year.
 inline constexpr uint32_t kDosTimeMaximum = 0xFF9FBF7D;
 
+// The two 16-bit halves, as records of other layouts store them separately.
+constexpr uint16_t DosDatePart(uint32_t dosDateTime) { return static_cast<uint16_t>(dosDateTime >> 16); }
+constexpr uint16_t DosTimePart(uint32_t dosDateTime) { return static_cast<uint16_t>(dosDateTime); }
+
 // Packs calendar fields. The year must lie in 1980-2107 and the fields in
 // their ranges; nothing is checked.
 constexpr uint32_t PackDosTime(const platform::CalendarTime& t) {

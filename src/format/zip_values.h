@@ -42,6 +42,12 @@ enum : uint16_t {
     kMethodDeflated = 8,
 };
 
+// Flag bits a deflated member carries for its compression level: bit 1 at
+// levels 8 and 9, bit 2 at levels 1 and 2, neither at levels 3 to 7.
+constexpr uint16_t DeflateLevelFlags(int level) {
+    return level >= 8 ? kFlagMaximum : (level >= 1 && level <= 2) ? kFlagFast : 0;
+}
+
 // ---------------------------------------------------------------- versions
 
 inline constexpr uint16_t kHostDos = 0;

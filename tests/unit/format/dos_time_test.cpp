@@ -37,6 +37,8 @@ TEST(DosTime, FloorAndCeiling) {
     EXPECT_EQ(UnixToDosTime(-86400LL * 365 * 100), kDosTimeMinimum);
     EXPECT_EQ(UnixToDosTime(LocalSeconds(1980, 1, 1, 0, 0, 0)), 0x00210000u);
     EXPECT_EQ(kDosTimeMinimum, Dos(1980, 1, 1, 0, 0, 0));
+    EXPECT_EQ(DosDatePart(kDosTimeMinimum), 0x0021);
+    EXPECT_EQ(DosTimePart(kDosTimeMinimum), 0);
     // The last valid date, and later times held there instead of wrapping to 1980.
     EXPECT_EQ(UnixToDosTime(LocalSeconds(2107, 12, 31, 23, 59, 58)), kDosTimeMaximum);
     EXPECT_EQ(kDosTimeMaximum, Dos(2107, 12, 31, 23, 59, 58));
@@ -78,6 +80,8 @@ TEST(ZipValues, VersionsAndAttributes) {
     EXPECT_EQ(VersionMadeBy(false), 0x0B15);
     EXPECT_EQ(VersionNeeded(kMethodStored), 10);
     EXPECT_EQ(VersionNeeded(kMethodDeflated), 20);
+    const uint16_t levelFlags[10] = {0, 4, 4, 0, 0, 0, 0, 0, 2, 2};
+    for (int level = 1; level <= 9; level++) EXPECT_EQ(DeflateLevelFlags(level), levelFlags[level]) << level;
     EXPECT_TRUE(IsDosCompatible(20));
     EXPECT_TRUE(IsDosCompatible(255));
     EXPECT_FALSE(IsDosCompatible(256));

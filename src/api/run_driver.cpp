@@ -8,6 +8,13 @@
 // archive, then undo all of it. The tear-down runs on every path that leaves,
 // an exception included, so the caller's current directory is restored
 // whatever happened.
+//
+// A relative archive path or output directory is taken relative to the
+// caller's current directory: both are made absolute before the run enters the
+// output directory. (Resolved after the change of directory, a relative
+// archive path would be looked for inside the output directory, and relative
+// output paths, which carry the output directory as their prefix, would land
+// in a copy of it nested inside itself.)
 #include <string>
 
 #include "api/extract_context.h"
@@ -43,12 +50,33 @@ private:
     std::string savedDirectory_;
 };
 
+// True when `path` depends on the current directory: not empty, not rooted
+// and without a drive.
+bool IsRelative(const std::string& path) {
+    return !path.empty() && path[0] != '\\' && path[0] != '/' && !(path.size() >= 2 && path[1] == ':');
+}
+
+// `path` taken relative to `directory` (a current directory as the platform
+// reports it), joined with the separator that the directory itself uses.
+std::string Absolute(const std::string& directory, const std::string& path) {
+    if (directory.empty() || !IsRelative(path)) {
+        return path;
+    }
+    const char last = directory.back();
+    if (last == '\\' || last == '/') {
+        return directory + path;
+    }
+    const char separator = directory.find('/') != std::string::npos ? '/' : '\\';
+    return directory + separator + path;
+}
+
 }  // namespace
 
 int ExtractContext::RunCommandLine(platform::WindowHandle window, const char* commandLine, char* buffer,
                                    int32_t bufferSize) {
     ResetRunState();
-    RunTearDown tearDown(this, platform::GetCurrentDir());
+    const std::string callerDirectory = platform::GetCurrentDir();
+    RunTearDown tearDown(this, callerDirectory);
     ParseCommandLine(commandLine);
 
     // Without an archive path there is nothing to run; the result is the one
@@ -56,7 +84,9 @@ int ExtractContext::RunCommandLine(platform::WindowHandle window, const char* co
     if (ArgumentList.empty()) {
         return 9;
     }
+    ArgumentList[0] = Absolute(callerDirectory, ArgumentList[0]);
     if (ArgumentList.size() >= 2) {
+        ArgumentList[1] = Absolute(callerDirectory, ArgumentList[1]);
         outputDirectory = ArgumentList[1];
         if (extract::CreatePathDirectories(outputDirectory, window) == 0) {
             return -1;

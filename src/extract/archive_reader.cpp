@@ -117,7 +117,7 @@ int Cunzip::FindEndRecord(int64_t searchLength) {
         inputFill = 0;
         readPointer = inputBuffer;
         bytesLeft = 0;
-        platform::Beep();
+        platform::Beep(1);  // the system's default beep
         return 2;
     };
 

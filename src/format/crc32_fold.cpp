@@ -100,7 +100,12 @@ TOVRA_FOLD_TARGET inline __m128i Load(const uint8_t* p) { return _mm_loadu_si128
 }  // namespace
 
 bool FoldingAvailable() {
-    static const bool available = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+    static const bool available = [] {
+        // Explicit, in case the first call comes from a static constructor
+        // that runs before the runtime has probed the processor.
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+    }();
     return available;
 }
 

@@ -1,11 +1,9 @@
 // DOS date and time: rounding of odd seconds, the 1980 floor and the 2107
 // ceiling, round trips through the platform's local time, normalising of
-// out-of-range fields; and the version and attribute values of new members.
+// out-of-range fields.
 #include "format/dos_time.h"
 
 #include <gtest/gtest.h>
-
-#include "format/zip_values.h"
 
 namespace tovra::format {
 namespace {
@@ -73,30 +71,6 @@ TEST(DosTime, OutOfRangeFieldsNormalise) {
     // Day 0 is the last day of the previous month.
     ASSERT_TRUE(DosTimeToUnix(Dos(2010, 3, 0, 0, 0, 0), &seconds));
     EXPECT_EQ(seconds, LocalSeconds(2010, 2, 28, 0, 0, 0));
-}
-
-TEST(ZipValues, VersionsAndAttributes) {
-    EXPECT_EQ(VersionMadeBy(true), 20);
-    EXPECT_EQ(VersionMadeBy(false), 0x0B15);
-    EXPECT_EQ(VersionNeeded(kMethodStored), 10);
-    EXPECT_EQ(VersionNeeded(kMethodDeflated), 20);
-    const uint16_t levelFlags[10] = {0, 4, 4, 0, 0, 0, 0, 0, 2, 2};
-    for (int level = 1; level <= 9; level++) EXPECT_EQ(DeflateLevelFlags(level), levelFlags[level]) << level;
-    EXPECT_TRUE(IsDosCompatible(20));
-    EXPECT_TRUE(IsDosCompatible(255));
-    EXPECT_FALSE(IsDosCompatible(256));
-    EXPECT_FALSE(IsDosCompatible(0x0B15));
-
-    // A regular file rw-r--r-- with the archive bit; a read-only hidden directory.
-    const uint32_t file = FileAttributeValue(0100644, 0x20);
-    EXPECT_EQ(file, 0x81A40020u);
-    EXPECT_EQ(ExternalAttributes(file, false), 0x81A40020u);
-    EXPECT_EQ(ExternalAttributes(file, true), 0x20u);
-    const uint32_t dir = FileAttributeValue(040555, 0x13);
-    EXPECT_EQ(ExternalAttributes(dir, false), 0x416D0013u);
-    EXPECT_EQ(ExternalAttributes(dir, true), 0x13u);
-    // Only the attribute byte reaches bits 0-7; bits 8-15 stay zero.
-    EXPECT_EQ(FileAttributeValue(0100600, 0x1A5), 0x81800000u | 0xA5u);
 }
 
 }  // namespace

@@ -47,4 +47,22 @@ const char* StepUtf8(const char* p) {
     return p + (length == 0 ? 1 : length);
 }
 
+std::string CleanUtf8(const std::string& text) {
+    std::string output;
+    output.reserve(text.size());
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const size_t length = Utf8SequenceLength(p, end);
+        if (length == 0) {
+            output += '?';
+            ++p;
+        } else {
+            output.append(p, length);
+            p += length;
+        }
+    }
+    return output;
+}
+
 }  // namespace tovra::platform

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace tovra::platform {
 
@@ -27,5 +28,9 @@ size_t Utf8SequenceLength(const char* p, const char* end = nullptr);
 // The character after p in UTF-8: a well-formed sequence steps whole, any
 // other byte steps one (p itself at the terminating zero).
 const char* StepUtf8(const char* p);
+
+// `text` with every byte that is not part of a well-formed UTF-8 sequence
+// replaced by '?' (zero bytes are kept).
+std::string CleanUtf8(const std::string& text);
 
 }  // namespace tovra::platform

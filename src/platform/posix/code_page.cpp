@@ -82,25 +82,6 @@ std::string Convert(const char* from, const char* to, const std::string& input, 
     return output;
 }
 
-// Copies well-formed UTF-8 and replaces every other byte with '?'.
-std::string CleanUtf8(const std::string& text) {
-    std::string output;
-    output.reserve(text.size());
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p < end) {
-        const size_t length = Utf8SequenceLength(p, end);
-        if (length == 0) {
-            output += '?';
-            ++p;
-        } else {
-            output.append(p, length);
-            p += length;
-        }
-    }
-    return output;
-}
-
 }  // namespace
 
 int CodePage() {

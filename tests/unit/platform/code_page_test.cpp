@@ -26,7 +26,7 @@ std::vector<size_t> Steps(const std::string& text) {
 
 TEST(CodePageTest, ShiftJisSecondByteBackslashIsNeverASeparator) {
     test::ScopedCodePage sjis(932);
-    ASSERT_TRUE(sjis.Active());
+    if (!sjis.Active()) GTEST_SKIP() << "the ANSI code page is not 932";
     EXPECT_EQ(CodePage(), 932);
     const std::string text = std::string("a") + kHyo + "\\" + kSo + kNou + "\\b";
     EXPECT_EQ(Steps(text), (std::vector<size_t>{0, 1, 3, 4, 6, 8, 9}));
@@ -45,8 +45,8 @@ TEST(CodePageTest, ShiftJisSecondByteBackslashIsNeverASeparator) {
 TEST(CodePageTest, StepNeverPassesTheTerminatingZero) {
     for (int page : {932, 65001}) {
         test::ScopedCodePage forced(page);
-        ASSERT_TRUE(forced.Active());
-        const char lone[] = "\x95";  // lead byte followed by the terminator
+        if (!forced.Active()) continue;  // Windows: only the system's page
+        const char lone[] = "\x95";      // lead byte followed by the terminator
         EXPECT_EQ(NextChar(lone), lone + 1) << page;
         EXPECT_EQ(NextChar(lone + 1), lone + 1) << page;
         const char cut[] = "\xE8\xA1";  // UTF-8 sequence cut short
@@ -58,7 +58,7 @@ TEST(CodePageTest, StepNeverPassesTheTerminatingZero) {
 
 TEST(CodePageTest, Utf8StepsWholeSequencesAndSingleBadBytes) {
     test::ScopedCodePage utf8(65001);
-    ASSERT_TRUE(utf8.Active());
+    if (!utf8.Active()) GTEST_SKIP() << "the ANSI code page is not UTF-8";
     EXPECT_FALSE(IsLeadByte(0x95));
     EXPECT_FALSE(IsLeadByte(0xE8));
     // a, U+00E9 (2), U+8868 (3), U+1F600 (4), '\'.
@@ -74,7 +74,7 @@ TEST(CodePageTest, Utf8StepsWholeSequencesAndSingleBadBytes) {
 
 TEST(CodePageTest, ShiftJisConvertsBothWays) {
     test::ScopedCodePage sjis(932);
-    ASSERT_TRUE(sjis.Active());
+    if (!sjis.Active()) GTEST_SKIP() << "the ANSI code page is not 932";
     const std::string ansi = std::string(kHyo) + kSo + "A\xB1";  // half-width katakana A
     const std::string utf8 =
         "\xE8\xA1\xA8\xE3\x82\xBD"
@@ -92,7 +92,7 @@ TEST(CodePageTest, ShiftJisConvertsBothWays) {
 
 TEST(CodePageTest, Utf8ConversionReplacesOnlyMalformedBytes) {
     test::ScopedCodePage utf8(65001);
-    ASSERT_TRUE(utf8.Active());
+    if (!utf8.Active()) GTEST_SKIP() << "the ANSI code page is not UTF-8";
     EXPECT_EQ(AnsiToUtf8("\xE8\xA1\xA8x"), "\xE8\xA1\xA8x");
     EXPECT_EQ(AnsiToUtf8(kHyo), "?\\");
     EXPECT_EQ(Utf8ToAnsi(std::string("a\0b", 3)), std::string("a\0b", 3));

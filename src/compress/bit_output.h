@@ -21,8 +21,10 @@
 // buffer goes out in whole 1024-byte writes except at an alignment.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "format/streams.h"
 
@@ -95,12 +97,26 @@ public:
         // Put adds at most 32 bits to at most kDrainAbove pending ones.
         static constexpr unsigned kDrainAbove = 32;
         static_assert(kDrainAbove + 32 <= 64, "pending bits must fit the register");
+        static_assert(64 / 16 - 1 == 3, "at most three pairs leave at once, a shift below 64");
         void Drain() {
+            if (out_.fill_ + 8 <= kBufferSize) {
+                // Room for every whole pair: store eight bytes, keep the pairs.
+                const unsigned pairs = count_ > 16 ? (count_ - 1) / 16 : 0;
+                StoreLittleEndian64(out_.buffer_ + out_.fill_, bits_);
+                out_.fill_ += 2 * pairs;
+                bits_ >>= 16 * pairs;
+                count_ -= 16 * pairs;
+                return;
+            }
             while (count_ > 16) {
                 out_.PutShort(static_cast<uint16_t>(bits_));
                 bits_ >>= 16;
                 count_ -= 16;
             }
+        }
+        static void StoreLittleEndian64(uint8_t* p, uint64_t v) {
+            static_assert(std::endian::native == std::endian::little, "a register store is little-endian bytes");
+            std::memcpy(p, &v, sizeof v);
         }
         BitOutput& out_;
         uint64_t bits_;

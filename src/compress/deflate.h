@@ -105,19 +105,24 @@ private:
     };
 
     // Matching (deflate_match.cpp).
-    template <bool kReference>
-    uint32_t LongestMatch(uint32_t chainHead);
+    template <bool kReference, bool kSkipLinks>
+    [[gnu::always_inline]] inline uint32_t LongestMatch(uint32_t chainHead);
     template <bool kReference>
     bool DeflateFast(DeflateHost& host);
     template <bool kReference>
     bool DeflateLazy(DeflateHost& host);
     void FillWindow(DeflateHost& host);
     void SlideWindow();
+    // Enters `pos` into the chain of its 3-byte hash and returns the previous
+    // head (0 = none). With kSkipLinks the link two steps back is kept too.
+    template <bool kSkipLinks>
     uint32_t InsertString(uint32_t pos) {
         const uint8_t* p = window_ + pos;
         uint32_t h = ((uint32_t{p[0]} << (2 * kHashShift)) ^ (uint32_t{p[1]} << kHashShift) ^ p[2]) & kHashMask;
         uint32_t chainHead = head_[h];
-        prev_[pos & kWindowMask] = static_cast<uint16_t>(chainHead);
+        ChainLink& link = links_[pos & kWindowMask];
+        if constexpr (kSkipLinks) link.prev2 = chainHead != 0 ? links_[chainHead & kWindowMask].prev : 0;
+        link.prev = static_cast<uint16_t>(chainHead);
         head_[h] = static_cast<uint16_t>(pos);
         return chainHead;
     }
@@ -222,7 +227,14 @@ private:
     static constexpr uint32_t kWindowPadding = 512;
     uint8_t window_[kWindowBytes + kWindowPadding] = {};
     uint16_t head_[kHashSize] = {};
-    uint16_t prev_[kHalfWindow] = {};
+    // Per position modulo 32768: the previous position with the same hash
+    // and, kept by the lazy matcher only, the one before that (so the chain
+    // walk loads two candidates at a time, from one cache line).
+    struct ChainLink {
+        uint16_t prev;
+        uint16_t prev2;
+    };
+    ChainLink links_[kHalfWindow] = {};
     uint8_t litBuffer_[kLitBufferSize] = {};
     uint16_t distBuffer_[kDistBufferSize] = {};
     uint8_t flagBuffer_[kFlagBufferSize] = {};

@@ -46,7 +46,7 @@ inline uint32_t CommonPrefix(const uint8_t* a, const uint8_t* b) {
 // kMaxDist back and the chain budget lasts; the first candidate that sets a
 // new best length wins (matchStart_), and reaching niceLength_ ends the
 // search. Returns the best length, which may run past the lookahead.
-template <bool kReference>
+template <bool kReference, bool kSkipLinks>
 uint32_t Deflater::LongestMatch(uint32_t curMatch) {
     uint32_t chain = chainLimit_;
     const uint8_t* const scan = window_ + strStart_;
@@ -68,23 +68,49 @@ uint32_t Deflater::LongestMatch(uint32_t curMatch) {
                 best = len;
                 if (len >= niceLength_) break;
             }
-        } while ((curMatch = prev_[curMatch & kWindowMask]) > limit && --chain != 0);
+        } while ((curMatch = links_[curMatch & kWindowMask].prev) > limit && --chain != 0);
     } else {
         // The same test as above, two bytes at a time: a candidate can beat
-        // `best` only if it agrees at 0, 1, best - 1 and best.
+        // `best` only if it agrees at 0, 1, best - 1 and best. The links are
+        // loaded before the test so the walk does not wait for its outcome.
+        const uint8_t* const window = window_;
+        const ChainLink* const links = links_;
         const uint16_t scanStart = Load16(scan);
         uint16_t scanEnd = Load16(scan + best - 1);
-        do {
-            const uint8_t* match = window_ + curMatch;
-            if (Load16(match + best - 1) != scanEnd || Load16(match) != scanStart) continue;
-            uint32_t len = CommonPrefix(scan, match);
-            if (len > best) {
-                matchStart_ = curMatch;
-                best = len;
-                if (len >= niceLength_) break;
-                scanEnd = Load16(scan + best - 1);
+        const uint8_t* windowEnd = window + best - 1;
+        const uint32_t nice = niceLength_;
+        // Tests one candidate; true when the search is over.
+        const auto reachesNice = [&](uint32_t candidate) {
+            if (Load16(windowEnd + candidate) != scanEnd || Load16(window + candidate) != scanStart) return false;
+            const uint32_t len = CommonPrefix(scan, window + candidate);
+            if (len <= best) return false;
+            matchStart_ = candidate;
+            best = len;
+            if (len >= nice) return true;
+            scanEnd = Load16(scan + best - 1);
+            windowEnd = window + best - 1;
+            return false;
+        };
+        if constexpr (kSkipLinks) {
+            // Two candidates per step: the walk's chain of dependent loads is
+            // half as long. Same candidates, same order, same budget.
+            for (;;) {
+                const ChainLink link = links[curMatch & kWindowMask];
+                const uint32_t next = link.prev;
+                const uint32_t afterNext = link.prev2;
+                if (reachesNice(curMatch)) break;
+                if (next <= limit || --chain == 0) break;
+                if (reachesNice(next)) break;
+                if (afterNext <= limit || --chain == 0) break;
+                curMatch = afterNext;
             }
-        } while ((curMatch = prev_[curMatch & kWindowMask]) > limit && --chain != 0);
+        } else {
+            do {
+                const uint32_t next = links[curMatch & kWindowMask].prev;
+                if (reachesNice(curMatch)) break;
+                curMatch = next;
+            } while (curMatch > limit && --chain != 0);
+        }
     }
     return best;
 }
@@ -95,13 +121,13 @@ void Deflater::SlideWindow() {
     strStart_ -= kHalfWindow;
     blockStart_ -= kHalfWindow;
     // Positions that fall below the window become 0 (none); both tables have
-    // 32768 entries and are adjusted in one pass.
+    // 32768 entries and are adjusted in one pass (with the skip links).
     static_assert(kHashSize == kHalfWindow, "heads and links are slid in one loop");
+    const auto down = [](uint16_t v) { return static_cast<uint16_t>(v - std::min<uint16_t>(v, kHalfWindow)); };
     for (uint32_t i = 0; i < kHashSize; ++i) {
-        uint16_t h = head_[i];
-        uint16_t p = prev_[i];
-        head_[i] = static_cast<uint16_t>(h - std::min<uint16_t>(h, kHalfWindow));
-        prev_[i] = static_cast<uint16_t>(p - std::min<uint16_t>(p, kHalfWindow));
+        head_[i] = down(head_[i]);
+        links_[i].prev = down(links_[i].prev);
+        links_[i].prev2 = down(links_[i].prev2);
     }
 }
 
@@ -140,17 +166,17 @@ template <bool kReference>
 bool Deflater::DeflateFast(DeflateHost& host) {
     prevLength_ = kMinMatch - 1;
     while (lookahead_ != 0) {
-        uint32_t chainHead = InsertString(strStart_);
+        uint32_t chainHead = InsertString<false>(strStart_);
         uint32_t matchLength = 0;
         if (chainHead != 0 && strStart_ - chainHead <= kMaxDist) {
-            matchLength = std::min(LongestMatch<kReference>(chainHead), lookahead_);
+            matchLength = std::min(LongestMatch<kReference, false>(chainHead), lookahead_);
         }
         bool flush;
         if (matchLength >= kMinMatch) {
             flush = TallyMatch(strStart_ - matchStart_, matchLength - kMinMatch);
             lookahead_ -= matchLength;
             if (matchLength <= lazyLimit_) {
-                for (uint32_t i = 1; i < matchLength; ++i) InsertString(strStart_ + i);
+                for (uint32_t i = 1; i < matchLength; ++i) InsertString<false>(strStart_ + i);
             }
             // Past a longer match the hash restarts from the bytes at the new
             // position, which InsertString reads directly.
@@ -176,12 +202,12 @@ bool Deflater::DeflateLazy(DeflateHost& host) {
     bool matchAvailable = false;  // a literal at strStart_ - 1 is pending
     uint32_t matchLength = kMinMatch - 1;
     while (lookahead_ != 0) {
-        uint32_t chainHead = InsertString(strStart_);
+        uint32_t chainHead = InsertString<true>(strStart_);
         prevLength_ = matchLength;
         const uint32_t prevMatch = matchStart_;
         matchLength = kMinMatch - 1;
         if (chainHead != 0 && prevLength_ < lazyLimit_ && strStart_ - chainHead <= kMaxDist) {
-            matchLength = std::min(LongestMatch<kReference>(chainHead), lookahead_);
+            matchLength = std::min(LongestMatch<kReference, !kReference>(chainHead), lookahead_);
             if (matchLength == kMinMatch && strStart_ - matchStart_ > kTooFar) matchLength = kMinMatch - 1;
         }
         if (prevLength_ >= kMinMatch && matchLength <= prevLength_) {
@@ -189,7 +215,7 @@ bool Deflater::DeflateLazy(DeflateHost& host) {
             // The match began at strStart_ - 1, whose position is in the
             // chains; enter the rest it covers.
             lookahead_ -= prevLength_ - 1;
-            for (uint32_t i = prevLength_ - 2; i != 0; --i) InsertString(++strStart_);
+            for (uint32_t i = prevLength_ - 2; i != 0; --i) InsertString<true>(++strStart_);
             ++strStart_;
             matchAvailable = false;
             // The match just found is not valid at the new position.

@@ -10,6 +10,7 @@
 // the careful loop would have after the same symbols: whole bytes still in the
 // bit buffer are handed back to the source.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "codecs/inflate.h"
@@ -23,36 +24,47 @@ namespace {
 constexpr unsigned kRefillBits = 56;
 constexpr size_t kRefillReadBytes = 8;
 constexpr size_t kRefillAdvanceMax = 7;  // bytes a refill can consume
-constexpr unsigned kRefillsPerStep = 2;  // one at the top, one after a lone literal
+// Refills in one step: at the top and after a length.
+constexpr unsigned kRefillsPerStep = 2;
 
-// Worst case bits of one length/distance pair: the longest code (15 bits,
-// sub-tables included), 5 length extra bits, the longest distance code and
-// 13 distance extra bits. One refill must cover it.
+// Longest code (sub-tables included) and the most extra bits.
 constexpr unsigned kMaxCodeBits = 15;
-constexpr unsigned kMaxPairBits = kMaxCodeBits + 5 + kMaxCodeBits + 13;
-static_assert(kRefillBits >= kMaxPairBits, "one refill must cover a length/distance pair");
-// Two literals are decoded after one refill.
-static_assert(kRefillBits >= 2 * kMaxCodeBits);
+constexpr unsigned kMaxLengthExtra = 5;
+constexpr unsigned kMaxDistanceExtra = 13;
+// After a refill: two literals and the look-up of the next code.
+static_assert(kRefillBits >= 3 * kMaxCodeBits);
+// After a refill: a literal, then a length code with its extra bits and the
+// first-level look-up of the distance code.
+static_assert(kRefillBits >= kMaxCodeBits + kMaxCodeBits + kMaxLengthExtra + kMaxCodeBits);
+// After the refill that follows a length: the distance and the next look-up.
+static_assert(kRefillBits >= kMaxCodeBits + kMaxDistanceExtra + kMaxCodeBits);
 
-// Buffered bytes needed at the top of a step: the last refill of the step may
-// start kRefillAdvanceMax bytes further per refill before it, and reads a word.
+// Buffered bytes needed at the top of a step: each refill of the step may
+// start kRefillAdvanceMax bytes after the one before, and reads a word.
 constexpr size_t kFastInputMargin = 16;
 static_assert(kFastInputMargin >= (kRefillsPerStep - 1) * kRefillAdvanceMax + kRefillReadBytes);
 
-// Window room needed at the top of a step: a literal followed by the longest
-// match.
-constexpr uint32_t kMaxMatch = 258;
-constexpr uint32_t kFastOutputMargin = 1 + kMaxMatch;
+// Window room needed at the top of a step: two literals, plus one byte so that
+// the window never fills up inside this loop (filling it means a flush, which
+// is the careful loop's job). A match is checked against the window's end on
+// its own, so the loop runs up to the last few bytes of the window.
+constexpr uint32_t kLiteralsPerStep = 2;
+constexpr uint32_t kFastOutputMargin = kLiteralsPerStep + 1;
 static_assert(kFastOutputMargin < kWindowSize);
 
 inline uint64_t LoadWord(const uint8_t* p) {
     uint64_t word;
     std::memcpy(&word, p, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    word = __builtin_bswap64(word);
-#endif
     return word;
 }
+
+// A table entry as one little-endian word: operation, bits, value, link.
+static_assert(std::endian::native == std::endian::little);
+inline uint64_t EntryWord(const HuffmanEntry& entry) { return std::bit_cast<uint64_t>(entry); }
+inline unsigned Operation(uint64_t entry) { return entry & 0xFF; }
+inline unsigned EntryBits(uint64_t entry) { return (entry >> 8) & 0xFF; }
+inline uint32_t Value(uint64_t entry) { return (entry >> 16) & 0xFFFF; }
+inline uint32_t Link(uint64_t entry) { return static_cast<uint32_t>(entry >> 32); }
 
 }  // namespace
 
@@ -63,28 +75,31 @@ void Inflater::InflateCodesFast(const HuffmanTableList& literals, const HuffmanT
     const uint8_t* const start = source_.Buffered(available);
     if (available < kFastInputMargin) return;
 
+    // Few values stay live across the loop, so the bit buffer and the stream
+    // position stay in registers; table entries are handled as one word.
     const uint8_t* in = start;
     const uint8_t* const inLimit = start + (available - kFastInputMargin);
     uint64_t bits = bitBuffer_;
     unsigned count = static_cast<unsigned>(bitCount_);
     uint8_t* const window = window_;
     uint32_t position = windowPosition_;
+    const HuffmanEntry* const literalTables = literals.Base();
     const HuffmanEntry* const literalRoot = literals.Root();
-    const HuffmanEntry* const literalBase = literals.Base();
-    const HuffmanEntry* const distanceRoot = distances.Root();
-    const HuffmanEntry* const distanceBase = distances.Base();
+    const HuffmanEntry* const distanceTables = distances.Base();
     const uint64_t literalMask = kBitMask[literalBits];
-    const uint64_t distanceMask = kBitMask[distanceBits];
-    const bool windowFilled = windowFilled_;
+    const uint32_t distanceMask = kBitMask[distanceBits];
 
     // The stream position at the start of the current symbol, for stopping
     // before a symbol the careful loop must handle.
-    const uint8_t* symbolIn = in;
-    uint64_t symbolBits = bits;
-    unsigned symbolCount = count;
+    struct Mark {
+        const uint8_t* in;
+        uint64_t bits;
+        unsigned count;
+    } mark{in, bits, count};
 
     // Adds whole bytes above the valid bits: afterwards count is 56..63. Bits
     // above count are the stream's next bits, so adding them again is harmless.
+    // A refill leaves the low bits, and so a looked-up entry, unchanged.
     auto refill = [&] {
         bits |= LoadWord(in) << count;
         in += (63 - count) >> 3;
@@ -94,67 +109,78 @@ void Inflater::InflateCodesFast(const HuffmanTableList& literals, const HuffmanT
         bits >>= n;
         count -= n;
     };
+    auto roomLeft = [&] { return in <= inLimit && position <= kWindowSize - kFastOutputMargin; };
 
-    while (in <= inLimit && position <= kWindowSize - kFastOutputMargin) {
+    if (!roomLeft()) return;
+    refill();
+    // The next symbol's first-level entry is looked up as soon as its bits are
+    // known, so the look-up overlaps the work on the current symbol.
+    uint64_t entry = EntryWord(literalRoot[bits & literalMask]);
+    do {
         refill();
-        symbolIn = in;
-        symbolBits = bits;
-        symbolCount = count;
-        HuffmanEntry entry = literalRoot[bits & literalMask];
-        if (entry.operation == kOpLiteral) {
-            // Literals usually come in runs: take a second one from the same refill.
-            drop(entry.bits);
-            window[position++] = static_cast<uint8_t>(entry.value);
-            symbolIn = in;
-            symbolBits = bits;
-            symbolCount = count;
-            entry = literalRoot[bits & literalMask];
-            if (entry.operation == kOpLiteral) {
-                drop(entry.bits);
-                window[position++] = static_cast<uint8_t>(entry.value);
+        if (Operation(entry) == kOpLiteral) {
+            // Literals come in runs: up to two from one refill.
+            drop(EntryBits(entry));
+            window[position++] = static_cast<uint8_t>(Value(entry));
+            entry = EntryWord(literalRoot[bits & literalMask]);
+            if (Operation(entry) == kOpLiteral) {
+                drop(EntryBits(entry));
+                window[position++] = static_cast<uint8_t>(Value(entry));
+                entry = EntryWord(literalRoot[bits & literalMask]);
                 continue;
             }
-            refill();  // the low bits, and so the entry, stay the same
         }
-        while (entry.operation > kOpLiteral) {
-            if (entry.operation == kOpInvalid) goto stop;
-            drop(entry.bits);
-            entry = literalBase[entry.link + (bits & kBitMask[entry.operation - kOpLiteral])];
+        // Any other symbol may be one to leave to the careful loop: remember
+        // where it starts.
+        mark = Mark{in, bits, count};
+        while (Operation(entry) > kOpLiteral) {
+            if (Operation(entry) == kOpInvalid) goto stop;
+            drop(EntryBits(entry));
+            entry = EntryWord(literalTables[Link(entry) + (bits & kBitMask[Operation(entry) - kOpLiteral])]);
         }
-        if (entry.operation == kOpLiteral) {
-            drop(entry.bits);
-            window[position++] = static_cast<uint8_t>(entry.value);
+        if (Operation(entry) == kOpLiteral) {
+            drop(EntryBits(entry));
+            window[position++] = static_cast<uint8_t>(Value(entry));
+            entry = EntryWord(literalRoot[bits & literalMask]);
             continue;
         }
-        if (entry.operation == kOpEndOfBlock) goto stop;
+        if (Operation(entry) == kOpEndOfBlock) goto stop;
         {
-            drop(entry.bits);
-            const uint32_t length = entry.value + static_cast<uint32_t>(bits & kBitMask[entry.operation]);
-            drop(entry.operation);
-            entry = distanceRoot[bits & distanceMask];
-            while (entry.operation > kOpLiteral) {
-                if (entry.operation == kOpInvalid) goto stop;
-                drop(entry.bits);
-                entry = distanceBase[entry.link + (bits & kBitMask[entry.operation - kOpLiteral])];
+            // Code and extra bits leave the buffer with one shift.
+            uint64_t saved = bits;
+            drop(EntryBits(entry) + Operation(entry));
+            const uint32_t length =
+                Value(entry) + static_cast<uint32_t>((saved >> EntryBits(entry)) & kBitMask[Operation(entry)]);
+            // The distance's first-level look-up needs no refill yet, so it
+            // overlaps the refill.
+            entry = EntryWord(distanceTables[1 + (bits & distanceMask)]);
+            refill();
+            while (Operation(entry) > kOpLiteral) {
+                if (Operation(entry) == kOpInvalid) goto stop;
+                drop(EntryBits(entry));
+                entry = EntryWord(distanceTables[Link(entry) + (bits & kBitMask[Operation(entry) - kOpLiteral])]);
             }
-            drop(entry.bits);
-            const uint32_t distance = entry.value + static_cast<uint32_t>(bits & kBitMask[entry.operation]);
-            drop(entry.operation);
+            saved = bits;
+            drop(EntryBits(entry) + Operation(entry));
+            const uint32_t distance =
+                Value(entry) + static_cast<uint32_t>((saved >> EntryBits(entry)) & kBitMask[Operation(entry)]);
+            if (distance > position && !windowFilled_) goto stop;  // the careful loop rejects it
+            if (length >= kWindowSize - position) goto stop;       // the careful loop flushes within it
+            entry = EntryWord(literalRoot[bits & literalMask]);
             if (distance <= position) {
                 CopyForward(window + position, window + position - distance, length);
             } else {
-                if (!windowFilled) goto stop;  // the careful loop rejects it
                 CopyMatch(window, position, distance, length);
             }
             position += length;
         }
-    }
+    } while (roomLeft());
     goto done;
 
 stop:
-    in = symbolIn;
-    bits = symbolBits;
-    count = symbolCount;
+    in = mark.in;
+    bits = mark.bits;
+    count = mark.count;
 
 done:
     // Hand whole unused bytes back (only those taken from this block).

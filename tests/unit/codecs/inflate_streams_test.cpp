@@ -1,0 +1,306 @@
+// inflate_streams_test.cpp - hand-built deflate streams that each break (or
+// stress) one rule, decoded by both loops, with zlib as a second opinion
+// where the format itself decides.
+#include <gtest/gtest.h>
+
+#include "inflate_test_helpers.h"
+
+namespace tovra::codecs::test {
+namespace {
+
+// Runs both loops; they must agree. Returns the careful loop's run.
+InflateRun Inflate(const Bytes& stream, int64_t declaredSize) {
+    const InflateRun careful = RunInflate(stream, declaredSize, false);
+    const InflateRun fast = RunInflate(stream, declaredSize, true);
+    EXPECT_EQ(careful.result, fast.result);
+    EXPECT_TRUE(careful.output == fast.output);
+    return careful;
+}
+
+// zlib's raw inflate: true when it accepts the stream, with its output.
+bool ZlibInflate(const Bytes& stream, Bytes& output) {
+    z_stream z{};
+    inflateInit2(&z, -15);
+    output.assign(1 << 20, 0);
+    z.next_in = const_cast<Bytef*>(stream.data());
+    z.avail_in = static_cast<uInt>(stream.size());
+    z.next_out = output.data();
+    z.avail_out = static_cast<uInt>(output.size());
+    const int rc = inflate(&z, Z_FINISH);
+    output.resize(z.total_out);
+    inflateEnd(&z);
+    return rc == Z_STREAM_END;
+}
+
+// Header of a dynamic block whose code-length code gives lengths 0-15 four
+// bits each, so every code length is written as its own value.
+void DynamicHeader(BitWriter& w, bool last, const std::vector<uint8_t>& literal, const std::vector<uint8_t>& distance) {
+    w.Bits(last ? 1 : 0, 1);
+    w.Bits(2, 2);
+    w.Bits(static_cast<uint32_t>(literal.size() - 257), 5);
+    w.Bits(static_cast<uint32_t>(distance.size() - 1), 5);
+    w.Bits(19 - 4, 4);
+    for (unsigned i = 0; i < 19; ++i) w.Bits(kCodeLengthOrder[i] < 16 ? 4 : 0, 3);
+    for (uint8_t len : literal) w.Code(len, 4);
+    for (uint8_t len : distance) w.Code(len, 4);
+}
+
+// A literal/length code of four 2-bit codes: 'a' 00, 'x' 01, end of block 10,
+// length 3 (symbol 257) 11.
+std::vector<uint8_t> FourCodeLiterals() {
+    std::vector<uint8_t> lengths(258, 0);
+    lengths['a'] = lengths['x'] = lengths[256] = lengths[257] = 2;
+    return lengths;
+}
+
+TEST(InflateStreams, EmptyStoredBlockGivesEmptyOutput) {
+    BitWriter w;
+    w.Bits(1, 1);
+    w.Bits(0, 2);
+    w.Align();
+    w.Bits(0, 16);
+    w.Bits(0xFFFF, 16);
+    const InflateRun run = Inflate(w.Finish(), 0);
+    EXPECT_EQ(run.result, kInflateOk);
+    EXPECT_TRUE(run.output.empty());
+}
+
+TEST(InflateStreams, StoredLengthCheck) {
+    BitWriter w;
+    w.Bits(1, 1);
+    w.Bits(0, 2);
+    w.Align();
+    w.Bits(3, 16);
+    w.Bits(0xFFFB, 16);  // not the complement of 3
+    w.Bits('a', 8);
+    w.Bits('b', 8);
+    w.Bits('c', 8);
+    const Bytes stream = w.Finish();
+    EXPECT_EQ(Inflate(stream, 3).result, kInflateBadData);
+    Bytes zlibOut;
+    EXPECT_FALSE(ZlibInflate(stream, zlibOut));
+}
+
+TEST(InflateStreams, BlockTypeThree) {
+    BitWriter w;
+    w.Bits(1, 1);
+    w.Bits(3, 2);
+    EXPECT_EQ(Inflate(w.Finish(), 0).result, kInflateBadBlock);
+}
+
+TEST(InflateStreams, DistanceOneLength258RepeatsTheByte) {
+    BitWriter w;
+    w.Bits(1, 1);
+    w.Bits(1, 2);
+    w.FixedLiteral('z');
+    w.FixedLiteral(285);  // length 258
+    w.FixedDistance(0);   // distance 1
+    w.FixedLiteral(256);
+    const Bytes stream = w.Finish();
+    const InflateRun run = Inflate(stream, 259);
+    EXPECT_EQ(run.result, kInflateOk);
+    EXPECT_EQ(run.output, Bytes(259, 'z'));
+    Bytes zlibOut;
+    ASSERT_TRUE(ZlibInflate(stream, zlibOut));
+    EXPECT_EQ(zlibOut, run.output);
+}
+
+TEST(InflateStreams, LengthSymbols286And287AreInvalid) {
+    for (unsigned symbol : {286u, 287u}) {
+        BitWriter w;
+        w.Bits(1, 1);
+        w.Bits(1, 2);
+        w.FixedLiteral('a');
+        w.FixedLiteral(symbol);
+        w.FixedDistance(0);
+        w.FixedLiteral(256);
+        EXPECT_EQ(Inflate(w.Finish(), 4).result, kInflateBadData) << symbol;
+    }
+}
+
+TEST(InflateStreams, FixedDistanceSymbols30And31AreInvalid) {
+    for (unsigned symbol : {30u, 31u}) {
+        BitWriter w;
+        w.Bits(1, 1);
+        w.Bits(1, 2);
+        w.FixedLiteral('a');
+        w.FixedLiteral(257);
+        w.FixedDistance(symbol);
+        w.FixedLiteral(256);
+        EXPECT_EQ(Inflate(w.Finish(), 4).result, kInflateBadData) << symbol;
+    }
+}
+
+TEST(InflateStreams, DistanceBeyondTheOutputIsRejected) {
+    // One byte written, then a reference two bytes back: the byte before the
+    // member's first one is not this member's data.
+    BitWriter w;
+    w.Bits(1, 1);
+    w.Bits(1, 2);
+    w.FixedLiteral('a');
+    w.FixedLiteral(257);
+    w.FixedDistance(1);  // distance 2
+    w.FixedLiteral(256);
+    const Bytes stream = w.Finish();
+    EXPECT_EQ(Inflate(stream, 4).result, kInflateBadData);
+    Bytes zlibOut;
+    EXPECT_FALSE(ZlibInflate(stream, zlibOut));
+}
+
+TEST(InflateStreams, BackReferenceAcrossTheWindowWrap) {
+    // 32868 stored bytes fill the window once and 100 bytes more; then a
+    // reference 200 back copies from the window's end on to its start.
+    std::mt19937 rng(5);
+    Bytes data(kWindowSize + 100);
+    for (auto& b : data) b = static_cast<uint8_t>(rng());
+    BitWriter w;
+    size_t done = 0;
+    while (done < data.size()) {
+        const size_t n = std::min<size_t>(data.size() - done, 65535);
+        w.Bits(0, 1);
+        w.Bits(0, 2);
+        w.Align();
+        w.Bits(static_cast<uint32_t>(n), 16);
+        w.Bits(static_cast<uint32_t>(~n & 0xFFFF), 16);
+        for (size_t i = 0; i < n; ++i) w.Byte(data[done + i]);
+        done += n;
+    }
+    w.Bits(1, 1);
+    w.Bits(1, 2);
+    w.FixedLiteral(285);  // 258
+    w.FixedDistance(15);  // 193 + 3 extra bits
+    w.Bits(7, 3);         // distance 200
+    w.FixedLiteral(256);
+    const Bytes stream = w.Finish();
+    Bytes expected = data;
+    for (int i = 0; i < 258; ++i) expected.push_back(expected[expected.size() - 200]);
+    const InflateRun run = Inflate(stream, static_cast<int64_t>(expected.size()));
+    EXPECT_EQ(run.result, kInflateOk);
+    EXPECT_TRUE(run.output == expected);
+    Bytes zlibOut;
+    ASSERT_TRUE(ZlibInflate(stream, zlibOut));
+    EXPECT_TRUE(zlibOut == expected);
+}
+
+TEST(InflateStreams, MissingEndOfBlockEndsAtTheDeclaredSize) {
+    // Literal code: 'x' 0, 'a' 10, 'b' 110, end of block 111. After "ab" the
+    // stream stops; the zero bits read past its end decode as 'x'.
+    std::vector<uint8_t> literal(257, 0);
+    literal['x'] = 1;
+    literal['a'] = 2;
+    literal['b'] = 3;
+    literal[256] = 3;
+    BitWriter w;
+    DynamicHeader(w, true, literal, {1});
+    w.Code(0b10, 2);
+    w.Code(0b110, 3);
+    const Bytes stream = w.Finish();
+
+    const InflateRun fits = Inflate(stream, 2);
+    EXPECT_EQ(fits.result, kInflateOk);
+    EXPECT_EQ(fits.output, Bytes({'a', 'b'}));
+    EXPECT_EQ(Inflate(stream, 40).result, kInflateBadData);  // declared size not reached
+}
+
+TEST(InflateStreams, TruncatedStreamIsInvalid) {
+    const Bytes data = SampleData(5000, 9);
+    Bytes stream = RawDeflate(data, 6);
+    stream.resize(stream.size() / 2);
+    EXPECT_EQ(Inflate(stream, static_cast<int64_t>(data.size())).result, kInflateBadData);
+}
+
+TEST(InflateStreams, DynamicDistanceSymbols30And31AreInvalid) {
+    for (unsigned symbol : {30u, 31u}) {
+        std::vector<uint8_t> distance(32, 0);
+        distance[0] = 1;
+        distance[symbol] = 1;  // codes: symbol 0 is 0, the other 1
+        BitWriter w;
+        DynamicHeader(w, true, FourCodeLiterals(), distance);
+        w.Code(0b00, 2);  // 'a'
+        w.Code(0b11, 2);  // length 3
+        w.Code(0b1, 1);   // distance symbol 30 or 31
+        w.Code(0b10, 2);
+        const Bytes stream = w.Finish();
+        EXPECT_EQ(Inflate(stream, 4).result, kInflateBadData) << symbol;
+        Bytes zlibOut;
+        EXPECT_FALSE(ZlibInflate(stream, zlibOut));
+    }
+}
+
+TEST(InflateStreams, IncompleteDistanceCodeDecodes) {
+    BitWriter w;
+    DynamicHeader(w, true, FourCodeLiterals(), {1});  // a single distance code
+    w.Code(0b00, 2);                                  // 'a'
+    w.Code(0b11, 2);                                  // length 3
+    w.Code(0b0, 1);                                   // distance 1
+    w.Code(0b01, 2);                                  // 'x'
+    w.Code(0b10, 2);
+    const Bytes stream = w.Finish();
+    const InflateRun run = Inflate(stream, 5);
+    EXPECT_EQ(run.result, kInflateOk);
+    EXPECT_EQ(run.output, Bytes({'a', 'a', 'a', 'a', 'x'}));
+    Bytes zlibOut;
+    ASSERT_TRUE(ZlibInflate(stream, zlibOut));
+    EXPECT_EQ(zlibOut, run.output);
+}
+
+TEST(InflateStreams, BadCodeLengths) {
+    {
+        std::vector<uint8_t> literal(257, 0);  // three 1-bit codes
+        literal['a'] = literal['b'] = literal[256] = 1;
+        BitWriter w;
+        DynamicHeader(w, true, literal, {1});
+        EXPECT_EQ(Inflate(w.Finish(), 1).result, kInflateBadBlock);
+    }
+    {
+        std::vector<uint8_t> literal(257, 0);  // incomplete: 'a' 1 bit, end of block 2 bits
+        literal['a'] = 1;
+        literal[256] = 2;
+        BitWriter w;
+        DynamicHeader(w, true, literal, {1});
+        EXPECT_EQ(Inflate(w.Finish(), 1).result, kInflateBadData);
+    }
+    {
+        BitWriter w;  // a repeat that runs past the last length
+        w.Bits(1, 1);
+        w.Bits(2, 2);
+        w.Bits(0, 5);
+        w.Bits(0, 5);
+        w.Bits(19 - 4, 4);
+        for (unsigned i = 0; i < 19; ++i) w.Bits(kCodeLengthOrder[i] == 18 ? 1 : (kCodeLengthOrder[i] == 1 ? 1 : 0), 3);
+        // Codes: 1 -> 0, 18 -> 1. 255 zeros via two 18s (138 + 117), then a
+        // third 18 overflows the 258 lengths.
+        w.Code(1, 1);
+        w.Bits(127, 7);
+        w.Code(1, 1);
+        w.Bits(106, 7);
+        w.Code(1, 1);
+        w.Bits(10, 7);
+        EXPECT_EQ(Inflate(w.Finish(), 1).result, kInflateBadData);
+    }
+    {
+        BitWriter w;  // a code-length code with every length zero
+        w.Bits(1, 1);
+        w.Bits(2, 2);
+        w.Bits(0, 5);
+        w.Bits(0, 5);
+        w.Bits(0, 4);
+        w.Bits(0, 12);
+        EXPECT_EQ(Inflate(w.Finish(), 1).result, kInflateBadData);
+    }
+}
+
+TEST(InflateStreams, CancelFromTheSinkStopsDecoding) {
+    const Bytes data = SampleData(100000, 4);
+    const Bytes stream = RawDeflate(data, 6);
+    uint8_t window[kWindowSize];
+    MemorySource source(stream.data(), stream.size());
+    MemorySink sink;
+    sink.FailAfter(1, 2);
+    Inflater inflater(source, sink, window, static_cast<int64_t>(data.size()));
+    EXPECT_EQ(inflater.Inflate(), 2);
+    EXPECT_EQ(sink.output.size(), kWindowSize);
+}
+
+}  // namespace
+}  // namespace tovra::codecs::test

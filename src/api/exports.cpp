@@ -12,10 +12,14 @@
 // UnzipGetRunning and UnzipSetCursorMode aliases); natively they are the only
 // default-visibility symbols of the shared library, and the two aliases are
 // alias symbols of the same functions.
+#include <cstdint>
 #include <memory>
 #include <new>
+#include <optional>
+#include <string>
 
 #include "api/archive_context.h"
+#include "api/extract_all.h"
 #include "api/extract_context.h"
 #include "tovra.h"
 
@@ -30,6 +34,8 @@ constexpr int kNotStarted = -1;
 constexpr int kRunOutOfMemory = 5;
 constexpr int kRunFailed = 2;
 constexpr int kVersion = 131;
+// Pointer values below this are string-table numbers (UnzipExtractAll).
+constexpr uintptr_t kFirstPointerValue = 65536;
 
 // Creates a context; null when memory is short.
 template <class Context>
@@ -68,45 +74,88 @@ TOVRA_EXPORT int TOVRA_CALL Unzip(TovraWindow window, const char* commandLine, c
 }
 
 TOVRA_EXPORT int TOVRA_CALL UnzipCheckArchive(const char* archivePath, int mode) {
-    (void)archivePath, (void)mode;
-    // The archive check is not built yet: every file counts as unusable.
-    return 0;
+    std::unique_ptr<ExtractContext> context = NewContext<ExtractContext>();
+    if (context == nullptr) {
+        return 0;
+    }
+    // Every failure, a warning included, means "not usable".
+    return GuardRun([&] { return context->CheckArchiveRun(archivePath, mode); }) == 0 ? 1 : 0;
 }
 
 TOVRA_EXPORT int TOVRA_CALL UnzipCloseArchive(TovraArchive handle) {
-    // UnzipOpenArchive hands out no handle yet, so there is nothing to close.
-    (void)handle;
+    if (handle == nullptr) {
+        return 0;
+    }
+    auto* context = static_cast<ExtractContext*>(handle);
+    context->CloseEnumeration();
+    delete context;
     return 0;
 }
 
 TOVRA_EXPORT int TOVRA_CALL UnzipExtractAll(TovraWindow window, const char* archivePath, const char* outputDir,
                                             uint32_t flags) {
-    (void)window, (void)archivePath, (void)outputDir, (void)flags;
-    // Extract-all is not built yet: the run does not start.
-    return kNotStarted;
+    std::optional<std::string> commandLine;
+    try {
+        // A pointer value below 65536 is the number of a string-table entry.
+        const auto value = reinterpret_cast<uintptr_t>(outputDir);
+        std::string directory;
+        if (value != 0 && value < kFirstPointerValue) {
+            tovra::platform::LoadStringResource(static_cast<unsigned>(value), &directory);  // none: stays empty
+        } else if (outputDir != nullptr) {
+            directory = outputDir;
+        }
+        commandLine =
+            tovra::api::BuildExtractAllCommandLine(archivePath != nullptr ? archivePath : "", directory, flags);
+    } catch (...) {
+        return kNotStarted;
+    }
+    if (!commandLine) {
+        return kNotStarted;  // no output directory to prepare
+    }
+    std::unique_ptr<ExtractContext> context = NewContext<ExtractContext>();
+    if (context == nullptr) {
+        return kNotStarted;
+    }
+    return GuardRun([&] { return context->RunCommandLine(Owner(window), commandLine->c_str(), nullptr, 0); });
 }
 
 TOVRA_EXPORT int TOVRA_CALL UnzipExtractToMem(TovraWindow window, const char* archivePath, const char* memberName,
                                               TovraMemory* block, uint32_t* size) {
-    (void)window, (void)archivePath, (void)memberName;
-    // Extraction to memory is not built yet: the documented failure values.
     if (block != nullptr) {
         *block = nullptr;
     }
     if (size != nullptr) {
         *size = 1;
     }
-    return kNotStarted;
+    std::unique_ptr<ExtractContext> context = NewContext<ExtractContext>();
+    if (context == nullptr) {
+        return kRunOutOfMemory;
+    }
+    return GuardRun([&] {
+        tovra::platform::MemoryHandle handle = nullptr;
+        const int result = context->ExtractToMemoryRun(Owner(window), archivePath, memberName, &handle, size);
+        if (block != nullptr) {
+            *block = static_cast<TovraMemory>(handle);
+        } else if (handle != nullptr) {
+            tovra::platform::GlobalFree(handle);  // nowhere to hand it
+        }
+        return result;
+    });
 }
 
 TOVRA_EXPORT int TOVRA_CALL UnzipFindFirst(TovraArchive handle, const char* wildcard, EntryInfoRecord* record) {
-    (void)handle, (void)wildcard, (void)record;
-    return -1;  // no enumeration handle exists yet
+    (void)wildcard;  // every member is delivered
+    if (handle == nullptr) {
+        return -1;
+    }
+    return static_cast<ExtractContext*>(handle)->ReadRecord(record, true);
 }
 
 TOVRA_EXPORT int TOVRA_CALL UnzipFindNext(TovraArchive handle, EntryInfoRecord* record) {
-    (void)handle, (void)record;
-    return -1;  // no enumeration handle exists yet
+    if (handle == nullptr) {
+        return -1;
+    }
+    return static_cast<ExtractContext*>(handle)->ReadRecord(record, false);
 }
 
 TOVRA_EXPORT int TOVRA_CALL UnzipGetBackGroundMode(void) { return 0; }
@@ -114,9 +163,16 @@ TOVRA_EXPORT int TOVRA_CALL UnzipGetBackGroundMode(void) { return 0; }
 TOVRA_EXPORT int TOVRA_CALL UnzipGetVersion(void) { return kVersion; }
 
 TOVRA_EXPORT TovraArchive TOVRA_CALL UnzipOpenArchive(TovraWindow window, const char* archivePath, int mode) {
-    (void)window, (void)archivePath, (void)mode;
-    // The enumeration interface is not built yet: no archive can be listed.
-    return nullptr;
+    (void)window, (void)mode;  // not used
+    std::unique_ptr<ExtractContext> context = NewContext<ExtractContext>();
+    if (context == nullptr) {
+        return nullptr;
+    }
+    if (GuardRun([&] { return context->OpenForEnumeration(archivePath); }) != 0) {
+        context->CloseEnumeration();  // no record file stays behind
+        return nullptr;
+    }
+    return context.release();
 }
 
 TOVRA_EXPORT int TOVRA_CALL UnzipSetBackGroundMode(int mode) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "extract/Cunzip.h"
 #include "platform/platform.h"
@@ -40,7 +41,36 @@ public:
     // again on every return.
     int RunCommandLine(platform::WindowHandle window, const char* commandLine, char* buffer, int32_t bufferSize);
 
+    // ---- the enumeration handle (UnzipOpenArchive .. UnzipCloseArchive)
+
+    // Lists the archive at `archivePath` once into a new temporary record file
+    // (one EntryInfoRecord per member) and leaves that file open for reading.
+    // Returns the listing run's result; on any nonzero result the caller must
+    // call CloseEnumeration, which removes the file.
+    int OpenForEnumeration(const char* archivePath);
+    // Reads the next whole record into `record` (kEntryRecordBytes bytes),
+    // from the first one when `rewind` is set. 0, or -1 at the end or on a read
+    // error; `record` is only written when a whole record was read.
+    int ReadRecord(void* record, bool rewind);
+    // Closes and deletes the record file (nothing when none was created).
+    void CloseEnumeration();
+
+    // ---- the special runs of UnzipCheckArchive and UnzipExtractToMem
+
+    // A listing pass without text over `archivePath` (mode 2: the end record is
+    // searched through the whole file). Returns the run's result code.
+    int CheckArchiveRun(const char* archivePath, int32_t mode);
+    // Extracts the members named `memberName` into a movable memory block.
+    // On result 0 (and no cancel) *block receives the block (unlocked, now the
+    // caller's) and *size its data size; otherwise *block = null and
+    // *size = 1, and no block is left behind. Either pointer may be null.
+    int ExtractToMemoryRun(platform::WindowHandle window, const char* archivePath, const char* memberName,
+                           platform::MemoryHandle* block, uint32_t* size);
+
 private:
+    // The record file's name while an enumeration handle exists ("" otherwise).
+    std::string recordPath_;
+
     // Option evaluation of ParseCommandLine: one option token (without its
     // leading '-') against the pending-negation counter shared by the line.
     void ApplyOptionToken(const std::string& letters, int64_t* pendingNegation);

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "extract/member_batch.h"
@@ -188,7 +189,7 @@ public:
     uint32_t memberCrc = 0;                 // CRC-32 of the member's output so far (finished form)
     int32_t nameWarning = 0;                // MapOutputPath dropped parts of a hostile name
     int32_t outputExisted = 1;              // the output path held a file before (1 when unknown)
-    std::string ensuredDirectories;         // directories known to exist from the previous member
+    std::unordered_set<std::string> knownDirectories;  // directory strings made or found in this run
     std::unique_ptr<uint8_t[]> writeBuffer;  // kWriteBufferSize bytes gathered for one write
     size_t writePending = 0;                // bytes in writeBuffer not yet written
     uint8_t* memoryBase = nullptr;          // locked start of memoryBlock in memory mode
@@ -251,6 +252,9 @@ public:
     int CopyStored();
     int InflateMember();
     int FinishOutputFile();
+    // Makes sure the directories of `directories` (output directory + mapped
+    // part, ending in '/') exist; false after a reported failure.
+    bool EnsureDirectories(const std::string& directories);
 };
 
 // Creates every directory of `path` up to its last separator ('\' or '/').

@@ -154,16 +154,43 @@ int Cunzip::MapOutputPath() {
     // which is created here when it is missing (for a directory entry too).
     const std::string directories =
         outputDirectory + (mapped.kind == MappedKind::kDirectory ? mapped.path : mapped.directories);
-    // Members of one directory follow each other: a directory made (or found)
-    // for the previous member is not looked at again.
-    if (directories != ensuredDirectories) {
-        if (!directories.empty() && CreatePathDirectories(directories, parentWindow) == 0) {
-            ensuredDirectories.clear();
-            return kMapDirectoryFailed;
-        }
-        ensuredDirectories = directories;
+    if (!EnsureDirectories(directories)) {
+        return kMapDirectoryFailed;
     }
     return mapped.kind == MappedKind::kDirectory ? kMapDirectoryEntry : kMapGoOn;
+}
+
+bool Cunzip::EnsureDirectories(const std::string& directories) {
+    if (directories.empty() || knownDirectories.count(directories) != 0) {
+        return true;
+    }
+    // The mapped part after the output directory separates its components
+    // with '/' only, a byte that is never the second byte of a double-byte
+    // character, so a plain search finds the parent.
+    const size_t base = outputDirectory.size();
+    if (directories.size() > base + 1 && directories.compare(0, base, outputDirectory) == 0) {
+        const size_t slash = directories.rfind('/', directories.size() - 2);
+        const std::string parent =
+            slash != std::string::npos && slash >= base ? directories.substr(0, slash + 1) : outputDirectory;
+        if (knownDirectories.count(parent) != 0) {
+            // The usual case inside a tree: one directory to make.
+            const std::string directory = directories.substr(0, directories.size() - 1);
+            if (platform::MakeDirectory(directory) || platform::IsDirectory(directory)) {
+                knownDirectories.insert(directories);
+                return true;
+            }
+        }
+    }
+    // The careful walk, which also reports what stands in the way.
+    if (CreatePathDirectories(directories, parentWindow) == 0) {
+        return false;
+    }
+    knownDirectories.insert(outputDirectory);
+    for (size_t slash = directories.find('/', base); slash != std::string::npos;
+         slash = directories.find('/', slash + 1)) {
+        knownDirectories.insert(directories.substr(0, slash + 1));
+    }
+    return true;
 }
 
 }  // namespace tovra::extract

@@ -74,7 +74,9 @@ int ShowMessage(WindowHandle owner, const std::string& text, const std::string& 
     const std::wstring wideText = Utf8ToWide(text, 0xFFFD);
     const std::wstring wideCaption = Utf8ToWide(caption, 0xFFFD);
     const int answer = MessageBoxW(static_cast<HWND>(owner), wideText.c_str(), wideCaption.c_str(), style);
-    return answer == 0 ? DefaultAnswer(buttons) : answer;
+    // No box could be shown (0; -1 under Wine without a display): answer as
+    // the default host would rather than with a value the caller never expects.
+    return answer <= 0 ? DefaultAnswer(buttons) : answer;
 }
 
 void Beep() { MessageBeep(MB_OK); }

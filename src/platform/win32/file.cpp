@@ -49,8 +49,19 @@ bool File::Open(const std::string& path, OpenMode mode) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
+    // CREATE_ALWAYS refuses to truncate a hidden or system file unless those
+    // attributes are asked for again; keep them, so such a file can be
+    // replaced like any other (its attributes are the caller's to change).
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+    if (disposition == CREATE_ALWAYS) {
+        const DWORD existing = GetFileAttributesA(path.c_str());
+        if (existing != INVALID_FILE_ATTRIBUTES) {
+            const DWORD kept = existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+            if (kept != 0) attributes = kept;
+        }
+    }
     const HANDLE handle = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                      nullptr, disposition, attributes, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     handle_ = reinterpret_cast<intptr_t>(handle);
     path_ = path;

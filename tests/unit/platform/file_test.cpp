@@ -95,6 +95,14 @@ TEST(FileTest, DirectoriesAndReadOnlyFilesFollowWindowsRules) {
     ASSERT_TRUE(SetAttributes(path, kAttrNormal));
     EXPECT_TRUE(DeletePath(path));
     EXPECT_FALSE(FileExists(path));
+
+    // Hidden and system files are replaced like any other and keep those attributes.
+    const std::string hidden = dir / ".hidden";
+    ASSERT_TRUE(test::WriteWholeFile(hidden, "old contents"));
+    ASSERT_TRUE(SetAttributes(hidden, kAttrHidden | kAttrSystem));
+    ASSERT_TRUE(test::WriteWholeFile(hidden, "new"));
+    EXPECT_EQ(test::ReadWholeFile(hidden), "new");
+    EXPECT_EQ(GetAttributes(hidden) & kAttrHidden, kAttrHidden);
 }
 
 TEST(FileTest, ModificationTimeIsSetThroughTheHandleAndByName) {

@@ -16,6 +16,8 @@ Cunzip::~Cunzip() {
     ReleaseRunBuffers();
     delete[] recordBuffer;
     recordBuffer = nullptr;
+    delete[] crcTable;  // held only while the member loop runs
+    crcTable = nullptr;
     // outputFile, recordFile and the archive file itself close in their own
     // destructors.
 }

@@ -59,6 +59,16 @@ int GuardRun(Work&& work) {
     }
 }
 
+// Runs one record read; anything escaping it is a failed read.
+template <class Read>
+int GuardRead(Read&& read) {
+    try {
+        return read();
+    } catch (...) {
+        return -1;
+    }
+}
+
 tovra::platform::WindowHandle Owner(TovraWindow window) { return static_cast<tovra::platform::WindowHandle>(window); }
 
 }  // namespace
@@ -87,7 +97,11 @@ TOVRA_EXPORT int TOVRA_CALL UnzipCloseArchive(TovraArchive handle) {
         return 0;
     }
     auto* context = static_cast<ExtractContext*>(handle);
-    context->CloseEnumeration();
+    try {
+        context->CloseEnumeration();
+    } catch (...) {
+        // The handle goes away all the same.
+    }
     delete context;
     return 0;
 }
@@ -148,14 +162,14 @@ TOVRA_EXPORT int TOVRA_CALL UnzipFindFirst(TovraArchive handle, const char* wild
     if (handle == nullptr) {
         return -1;
     }
-    return static_cast<ExtractContext*>(handle)->ReadRecord(record, true);
+    return GuardRead([&] { return static_cast<ExtractContext*>(handle)->ReadRecord(record, true); });
 }
 
 TOVRA_EXPORT int TOVRA_CALL UnzipFindNext(TovraArchive handle, EntryInfoRecord* record) {
     if (handle == nullptr) {
         return -1;
     }
-    return static_cast<ExtractContext*>(handle)->ReadRecord(record, false);
+    return GuardRead([&] { return static_cast<ExtractContext*>(handle)->ReadRecord(record, false); });
 }
 
 TOVRA_EXPORT int TOVRA_CALL UnzipGetBackGroundMode(void) { return 0; }

@@ -88,7 +88,8 @@ TOVRA_EXPORT int TOVRA_CALL UnzipCloseArchive(TovraArchive handle);
 
 /* Extracts the whole archive into outputDir (text, or a string-resource
  * number below 65536). Flags: 1 never overwrite, 2 overwrite all, 4 freshen,
- * 8 no existence check, 16 keep member paths. Result as Unzip. */
+ * 8 no existence check, 16 keep member paths. Result as Unzip; -1 without a
+ * directory (empty, or a number that names no string). */
 TOVRA_EXPORT int TOVRA_CALL UnzipExtractAll(TovraWindow window, const char* archivePath, const char* outputDir,
                                             uint32_t flags);
 

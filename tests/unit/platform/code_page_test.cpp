@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <map>
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/testing_hooks.h"
 
 namespace tovra::platform {
 namespace {
@@ -97,6 +101,70 @@ TEST(CodePageTest, Utf8ConversionReplacesOnlyMalformedBytes) {
     EXPECT_EQ(AnsiToUtf8(kHyo), "?\\");
     EXPECT_EQ(Utf8ToAnsi(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
+
+#ifndef _WIN32
+// Sets (or, with null, removes) environment variables for one test and puts
+// the old values back afterwards.
+class ScopedEnvironment {
+public:
+    ~ScopedEnvironment() {
+        for (auto& [name, value] : saved_) {
+            if (value)
+                setenv(name.c_str(), value->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+        }
+        OverrideCodePageForTesting(0);
+    }
+    void Set(const char* name, const char* value) {
+        if (saved_.find(name) == saved_.end()) {
+            const char* old = std::getenv(name);
+            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+        }
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+// The code page the environment chooses, read afresh.
+int CodePageOfEnvironment() {
+    OverrideCodePageForTesting(0);
+    return CodePage();
+}
+
+TEST(CodePageTest, EnvironmentChoosesTheCodePage) {
+    ScopedEnvironment environment;
+    environment.Set("TOVRA_CODEPAGE", nullptr);
+    environment.Set("LC_CTYPE", nullptr);
+    environment.Set("LANG", nullptr);
+    environment.Set("LC_ALL", "ja_JP.SJIS");
+    EXPECT_EQ(CodePageOfEnvironment(), 932);
+    environment.Set("LC_ALL", "ja_JP.Shift_JIS@euro");
+    EXPECT_EQ(CodePageOfEnvironment(), 932);
+    environment.Set("LC_ALL", "ja_JP.UTF-8");
+    EXPECT_EQ(CodePageOfEnvironment(), 65001);
+    environment.Set("LC_ALL", "SJIS");  // no codeset part
+    EXPECT_EQ(CodePageOfEnvironment(), 65001);
+    // LC_ALL wins over LC_CTYPE, which wins over LANG.
+    environment.Set("LC_ALL", nullptr);
+    environment.Set("LC_CTYPE", "ja_JP.cp932");
+    environment.Set("LANG", "C.UTF-8");
+    EXPECT_EQ(CodePageOfEnvironment(), 932);
+    environment.Set("LC_CTYPE", nullptr);
+    EXPECT_EQ(CodePageOfEnvironment(), 65001);
+    // TOVRA_CODEPAGE wins over the locale either way.
+    environment.Set("TOVRA_CODEPAGE", "932");
+    EXPECT_EQ(CodePageOfEnvironment(), 932);
+    environment.Set("LC_ALL", "ja_JP.SJIS");
+    environment.Set("TOVRA_CODEPAGE", "65001");
+    EXPECT_EQ(CodePageOfEnvironment(), 65001);
+}
+#endif
 
 }  // namespace
 }  // namespace tovra::platform

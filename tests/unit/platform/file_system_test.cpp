@@ -259,6 +259,14 @@ TEST(FileSystemTest, UniqueTempFilesAreCreatedWithThePrefix) {
     test::ScratchDir dir;
     const std::string inside = CreateUniqueTempFile(dir.Path(), "TVR");
     EXPECT_EQ(inside.compare(0, dir.Path().size() + 1, dir.WithSeparator()), 0) << inside;
+#ifndef _WIN32
+    // Usual permissions, not private ones: a temporary archive takes the place of the real one.
+    const mode_t mask = umask(0);
+    umask(mask);
+    struct stat native;
+    ASSERT_EQ(stat(inside.c_str(), &native), 0);
+    EXPECT_EQ(native.st_mode & 0777, 0666u & ~mask);
+#endif
     EXPECT_EQ(CreateUniqueTempFile(dir / "missing", "TVR"), "");
 }
 

@@ -229,7 +229,8 @@ public:
     // mismatch, cancel), 6 (out of memory), 50 (output failure).
     int ExtractMember();
     // Takes the decoder's next n output bytes: CRC, then file, memory block or
-    // nothing. 0, or 50 when this or an earlier write of the member failed
+    // nothing; then progress to the UiHost and the cancel request into
+    // cancelSeen. 0, or 50 when this or an earlier write of the member failed
     // (ProcessState().WriteFailureState is then 2).
     int FlushOutput(const uint8_t* data, size_t n);
     // The member's next compressed byte, or -1 when its bytes are used up

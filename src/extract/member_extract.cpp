@@ -81,7 +81,7 @@ int Cunzip::CopyStored() {
         if (FlushOutput(data, static_cast<size_t>(n)) != 0) {
             return 50;
         }
-        if (PollCancel()) {
+        if (cancelSeen != 0) {
             return 2;
         }
     }

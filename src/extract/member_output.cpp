@@ -24,6 +24,7 @@
 #include "extract/process_state.h"
 #include "format/crc32.h"
 #include "platform/platform.h"
+#include "platform/ui_host.h"
 
 namespace tovra::extract {
 namespace {
@@ -72,6 +73,7 @@ bool Cunzip::BeginMemberOutput() {
     bytesDone = 0;
     writePending = 0;
     ProcessState().WriteFailureState = 0;
+    platform::CurrentUiHost().Progress(nameBuffer, 0, DeclaredUncompressedSize());
     if (memoryMode == 0 && options.test == 0 && writeBuffer == nullptr) {
         writeBuffer.reset(new (std::nothrow) uint8_t[kWriteBufferSize]);
         return writeBuffer != nullptr;
@@ -155,7 +157,14 @@ int Cunzip::FlushOutput(const uint8_t* data, size_t n) {
             writePending = n;
         }
     }
+    // Progress every progressInterval flushes (the first after
+    // progressCountdown of them), then the cancel request is copied.
     bytesDone += static_cast<uint32_t>(n);
+    if (--progressCountdown <= 0) {
+        platform::CurrentUiHost().Progress(nameBuffer, bytesDone, DeclaredUncompressedSize());
+        progressCountdown = progressInterval > 0 ? progressInterval : 1;
+    }
+    PollCancel();
     return state.WriteFailureState == 2 ? 50 : 0;
 }
 
@@ -179,7 +188,7 @@ int MemberCodecIo::FlushWindow(const uint8_t* data, size_t count) {
     if (result != 0) {
         return result;
     }
-    return context_.PollCancel() ? 2 : 0;
+    return context_.cancelSeen != 0 ? 2 : 0;
 }
 
 }  // namespace tovra::extract

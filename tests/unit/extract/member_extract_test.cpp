@@ -200,6 +200,26 @@ TEST_F(MemberExtract, FailedWriteIsAnOutputFailure) {
     EXPECT_EQ(ProcessState().WriteFailureState, 2);
 }
 
+TEST_F(MemberExtract, ProgressIsReportedAndACancelStopsTheMember) {
+    const std::string plain = test::PatternBytes(100000);
+    const std::string packed = RawDeflate(plain, 1);
+    Position(Header(8, plain, packed), packed);
+    EXPECT_EQ(context.ExtractMember(), 0);
+    ASSERT_GE(ui.progressCalls.size(), 3u);  // the start, then one per window
+    EXPECT_EQ(ui.progressCalls.front().done, 0u);
+    EXPECT_EQ(ui.progressCalls.back().done, plain.size());
+    EXPECT_EQ(ui.progressCalls.back().total, plain.size());
+
+    // The person cancels after the first report: the member stops at its
+    // first flush with result 2.
+    ui.progressCalls.clear();
+    ui.cancelAfterProgressCalls = 1;
+    Position(Header(8, plain, packed), packed);
+    EXPECT_EQ(context.ExtractMember(), 2);
+    EXPECT_EQ(context.cancelSeen, 1);
+    EXPECT_LT(test::ReadWholeFile(context.outputPath)->size(), plain.size());
+}
+
 TEST_F(MemberExtract, MemoryBlockFromTheLocalSize) {
     const std::string plain = "0123456789";
     context.memoryMode = 1;

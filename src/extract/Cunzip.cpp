@@ -21,6 +21,7 @@
 #include <new>
 #include <vector>
 
+#include "codecs/inflate.h"
 #include "extract/name_match.h"
 #include "format/crc32.h"
 #include "platform/ui_host.h"
@@ -108,7 +109,9 @@ int Cunzip::ProcessArchive() {
     }
     extraField.reset();
     extraFieldLength = 0;
+    // After a cancel the fixed inflate tables stay for the next run.
     if (cancelSeen != 0) return 2;
+    codecs::ReleaseInflateFixedTables();
     return std::max(result, 0);
 }
 

@@ -29,10 +29,6 @@ inline constexpr const char* kVerboseHeader1 =
 inline constexpr const char* kVerboseHeader2 =
     " ---------   ------  -------- -----   ----      ----    -------- ----  ----";
 
-// Size of the traditional encryption header counted in an encrypted member's
-// compressed size.
-inline constexpr uint32_t kEncryptionHeaderSize = 12;
-
 void Append(Cunzip& context, const char* text) { context.AppendOutput(text, std::strlen(text)); }
 
 }  // namespace

@@ -19,6 +19,9 @@ inline constexpr size_t kUnknownMethodTextSize = 16;
 // Above this size the ratio is computed on thousandths of the size, so that
 // the products stay small.
 inline constexpr uint32_t kExactRatioLimit = 2000000;
+// Size of the traditional encryption header counted in an encrypted member's
+// compressed size.
+inline constexpr uint32_t kEncryptionHeaderSize = 12;
 
 }  // namespace
 
@@ -53,7 +56,8 @@ ListingEntry DescribeMember(const format::CentralHeader& header, bool lowercaseM
     if ((header.flags & format::kFlagEncrypted) != 0) {
         // A damaged size smaller than the header itself lists as 0, not as a
         // wrapped-around four gigabytes.
-        entry.compressedSize = header.compressedSize >= 12 ? header.compressedSize - 12 : 0;
+        entry.compressedSize =
+            header.compressedSize >= kEncryptionHeaderSize ? header.compressedSize - kEncryptionHeaderSize : 0;
     }
     entry.crc32 = header.crc32;
     entry.dosDate = static_cast<uint16_t>(header.dosDateTime >> 16);

@@ -11,7 +11,6 @@
 
 #include "extract/Cunzip.h"
 #include "extract/process_state.h"
-#include "format/dos_time.h"
 #include "platform/platform.h"
 #include "platform/ui_host.h"
 
@@ -29,8 +28,8 @@ int Cunzip::DecideOverwrite() {
         return options.freshen != 0 ? kOverwriteSkip : kOverwriteExtract;
     }
 
-    int64_t memberTime = 0;
-    const bool memberTimeKnown = format::DosTimeToUnix(localHeader.dosDateTime, &memberTime);
+    bool memberTimeKnown = false;
+    const int64_t memberTime = MemberFileTime(&memberTimeKnown);
     // A member time that cannot be converted counts as not older.
     const bool memberOlder = memberTimeKnown && memberTime < disk.modificationTime;
     if (state.NeverOverwriteFlag != 0 || (memberOlder && options.update != 0)) {

@@ -37,6 +37,9 @@ constexpr int64_t kFieldMax = std::numeric_limits<int32_t>::max();
 constexpr int64_t kFieldMin = std::numeric_limits<int32_t>::min();
 // Largest upper bound for the text-conversion count after parsing.
 constexpr int32_t kMaxTextConversion = 2;
+// A response file larger than this (a device, a wrong file) is treated like
+// one that cannot be read; real name lists stay far below it.
+constexpr size_t kMaxResponseFileBytes = size_t{64} << 20;
 
 int32_t Clamp(int64_t value) { return static_cast<int32_t>(std::clamp(value, kFieldMin, kFieldMax)); }
 
@@ -79,8 +82,8 @@ void ExtractContext::ResetRunState() {
 }
 
 void ExtractContext::ReadResponseFile(const std::string& path) {
-    // An unreadable response file contributes nothing; the run then reports
-    // whatever the remaining arguments lead to.
+    // An unreadable (or absurdly large) response file contributes nothing; the
+    // run then reports whatever the remaining arguments lead to.
     platform::File file;
     if (!file.Open(path, platform::OpenMode::kRead)) {
         return;
@@ -93,6 +96,9 @@ void ExtractContext::ReadResponseFile(const std::string& path) {
             break;
         }
         content.append(chunk, static_cast<size_t>(got));
+        if (content.size() > kMaxResponseFileBytes) {
+            return;
+        }
     }
     file.Close();
 

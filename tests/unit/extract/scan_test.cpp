@@ -38,6 +38,20 @@ TEST_F(Scan, MissingNonArchiveDirectoryAndEmptyArchive) {
     EXPECT_EQ(ListBytes(test::EndRecordBytes(0, 0, 0), 1).result, 1);
 }
 
+TEST_F(Scan, EndRecordBeyondTheSearchRangeNeedsTheWholeFileSearch) {
+    test::ZipBuilder zip = TwoMembers();
+    zip.archiveComment = std::string(65535, 'c');
+    zip.trailing = std::string(20000, 't');  // the comment's length field does not cover these
+    EXPECT_EQ(TestBytes(zip.Build()).result, 9);
+    EXPECT_EQ(RunBytes(zip.Build(),
+                       [](Cunzip& c) {
+                           c.options.listLevel = 1;
+                           c.fullSearch = 1;
+                       })
+                  .result,
+              0);
+}
+
 TEST_F(Scan, PreambleCountedInTheOffsetsNeedsNoCorrection) {
     test::ZipBuilder zip = TwoMembers();
     zip.preamble = test::PatternBytes(30000, 9);

@@ -55,6 +55,29 @@ TEST(CreatePathDirectoriesTest, DirectoryThatCannotBeCreatedIsReported) {
     EXPECT_EQ(ui.messages[0].icon, platform::MessageIcon::kStop);
 }
 
+// A drive ("C:" and its separator) and a server path's server and share are
+// never created: the first prefix tried is the one after them. Natively both
+// are ordinary names, so the failure message shows which prefix was tried.
+TEST(CreatePathDirectoriesTest, DriveAndServerPrefixesAreSkipped) {
+    test::ScratchDir dir;
+    const std::string caller = platform::GetCurrentDir();
+    ASSERT_TRUE(platform::SetCurrentDir(dir.Path()));
+    {
+        test::ScriptedUiHost ui;
+        EXPECT_EQ(CreatePathDirectories("C:\\dir\\", nullptr), 0);
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].text, "C:\\dir\nディレクトリの作成に失敗しました。");
+        EXPECT_FALSE(platform::FileExists(dir / "C:"));
+    }
+    {
+        test::ScriptedUiHost ui;
+        EXPECT_EQ(CreatePathDirectories("\\\\no-such-server\\share\\dir\\", nullptr), 0);
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].text, "\\\\no-such-server\\share\\dir\nディレクトリの作成に失敗しました。");
+    }
+    platform::SetCurrentDir(caller);
+}
+
 // 0x95 0x5C is one Shift JIS character whose second byte is '\'.
 TEST(CreatePathDirectoriesTest, SecondByteOfADoubleByteCharacterIsNoSeparator) {
     test::ScopedCodePage sjis(932);

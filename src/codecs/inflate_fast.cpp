@@ -84,7 +84,6 @@ void Inflater::InflateCodesFast(const HuffmanTableList& literals, const HuffmanT
     uint8_t* const window = window_;
     uint32_t position = windowPosition_;
     const HuffmanEntry* const literalTables = literals.Base();
-    const HuffmanEntry* const literalRoot = literals.Root();
     const HuffmanEntry* const distanceTables = distances.Base();
     const uint64_t literalMask = kBitMask[literalBits];
     const uint32_t distanceMask = kBitMask[distanceBits];
@@ -115,18 +114,18 @@ void Inflater::InflateCodesFast(const HuffmanTableList& literals, const HuffmanT
     refill();
     // The next symbol's first-level entry is looked up as soon as its bits are
     // known, so the look-up overlaps the work on the current symbol.
-    uint64_t entry = EntryWord(literalRoot[bits & literalMask]);
+    uint64_t entry = EntryWord(literalTables[1 + (bits & literalMask)]);
     do {
         refill();
         if (Operation(entry) == kOpLiteral) {
             // Literals come in runs: up to two from one refill.
             drop(EntryBits(entry));
             window[position++] = static_cast<uint8_t>(Value(entry));
-            entry = EntryWord(literalRoot[bits & literalMask]);
+            entry = EntryWord(literalTables[1 + (bits & literalMask)]);
             if (Operation(entry) == kOpLiteral) {
                 drop(EntryBits(entry));
                 window[position++] = static_cast<uint8_t>(Value(entry));
-                entry = EntryWord(literalRoot[bits & literalMask]);
+                entry = EntryWord(literalTables[1 + (bits & literalMask)]);
                 continue;
             }
         }
@@ -141,7 +140,7 @@ void Inflater::InflateCodesFast(const HuffmanTableList& literals, const HuffmanT
         if (Operation(entry) == kOpLiteral) {
             drop(EntryBits(entry));
             window[position++] = static_cast<uint8_t>(Value(entry));
-            entry = EntryWord(literalRoot[bits & literalMask]);
+            entry = EntryWord(literalTables[1 + (bits & literalMask)]);
             continue;
         }
         if (Operation(entry) == kOpEndOfBlock) goto stop;
@@ -166,7 +165,7 @@ void Inflater::InflateCodesFast(const HuffmanTableList& literals, const HuffmanT
                 Value(entry) + static_cast<uint32_t>((saved >> EntryBits(entry)) & kBitMask[Operation(entry)]);
             if (distance > position && !windowFilled_) goto stop;  // the careful loop rejects it
             if (length >= kWindowSize - position) goto stop;       // the careful loop flushes within it
-            entry = EntryWord(literalRoot[bits & literalMask]);
+            entry = EntryWord(literalTables[1 + (bits & literalMask)]);
             if (distance <= position) {
                 CopyForward(window + position, window + position - distance, length);
             } else {

@@ -52,9 +52,9 @@ public:
     HuffmanTableList& operator=(const HuffmanTableList&) = delete;
 
     // First-level table (2^bits slots, bits as returned by the builder).
-    const HuffmanEntry* Root() const { return entries_ != nullptr ? entries_ + 1 : &kEmptyEntry; }
+    const HuffmanEntry* Root() const { return Base() + 1; }
     // All slots of the list; the sub-table of a link entry e starts at Base() + e.link.
-    const HuffmanEntry* Base() const { return entries_ != nullptr ? entries_ : &kEmptyEntry; }
+    const HuffmanEntry* Base() const { return entries_ != nullptr ? entries_ : kEmptyTable; }
     const HuffmanEntry* SubTable(const HuffmanEntry& entry) const { return Base() + entry.link; }
     bool Empty() const { return entries_ == nullptr; }
     // Number of entries held, headers included.
@@ -64,7 +64,8 @@ public:
 
 private:
     friend class HuffmanTableBuilder;
-    static constexpr HuffmanEntry kEmptyEntry{kOpInvalid, 0, 0, 0};
+    // An empty code's list: a header and one invalid slot of 0 bits.
+    static constexpr HuffmanEntry kEmptyTable[2] = {{0, 0, 0, kNoTable}, {kOpInvalid, 0, 0, 0}};
     HuffmanEntry* entries_ = nullptr;
     uint32_t size_ = 0;
     uint32_t capacity_ = 0;

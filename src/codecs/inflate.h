@@ -7,6 +7,16 @@
 // inflate_tables.h); a fast loop takes over while plenty of input is buffered
 // and the window has room, and the careful loop handles everything else. The
 // two give identical results (tests compare them on every kind of stream).
+//
+// Use by the extraction engine (one member):
+//   adapt the member reader as a CodecSource (NextByte = the member-data byte
+//   read, Buffered/Consume = the rest of the input buffer that belongs to the
+//   member, already decrypted) and the output flush as a CodecSink; then
+//     Inflater inflater(source, sink, context.outputBuffer, uncompressedSize);
+//     int result = inflater.Inflate();
+//   1 and 2 mean corrupt data, 3 out of memory, anything else non-zero came
+//   from the sink. At the end of an archive run ReleaseInflateFixedTables().
+// The window is the engine's own buffer, so the flush sees the bytes in place.
 #pragma once
 
 #include <cstdint>

@@ -108,6 +108,8 @@ TEST(InflateDifferential, FastAndCarefulAgreeOnDamagedStreams) {
     EXPECT_GT(cases, 5000);
 }
 
+// A failed write (50) or a cancel (any other code from the sink) stops
+// decoding at the flush that reports it.
 TEST(InflateDifferential, SinkFailureStopsBothLoopsAtOnce) {
     const Bytes data = SampleData(200000, 5);
     const Bytes stream = RawDeflate(data, 6);
@@ -115,10 +117,10 @@ TEST(InflateDifferential, SinkFailureStopsBothLoopsAtOnce) {
         static uint8_t window[kWindowSize];
         MemorySource source(stream.data(), stream.size());
         MemorySink sink;
-        sink.FailAfter(2, 50);
+        sink.FailAfter(2, fast ? 50 : 2);
         Inflater inflater(source, sink, window, static_cast<int64_t>(data.size()));
         inflater.SetFastPath(fast);
-        EXPECT_EQ(inflater.Inflate(), 50);
+        EXPECT_EQ(inflater.Inflate(), fast ? 50 : 2);
         EXPECT_EQ(sink.output.size(), 2 * kWindowSize);
         EXPECT_TRUE(std::equal(sink.output.begin(), sink.output.end(), data.begin()));
     }

@@ -47,7 +47,7 @@ std::vector<NamedInput> Inputs() {
     mixed.insert(mixed.end(), 5000, 0);
     v.push_back({"text then noise", mixed});
     for (const char* path : {"/usr/bin/cmake", "/usr/share/common-licenses/GPL-3", "/bin/ls"}) {
-        if (auto file = testing::ReadFile(path, 3 << 20)) v.push_back({path, *file});
+        if (auto file = testing::ReadFile(path, 1 << 20)) v.push_back({path, *file});
     }
     return v;
 }
@@ -95,7 +95,8 @@ TEST(DeflateRoundTrip, ShortReadsInflateBack) {
 TEST(DeflateRoundTrip, FastPathsEmitTheReferenceBytes) {
     Engine fast, reference;
     reference.deflater->SetReferenceMode(true);
-    for (const auto& input : Inputs()) {
+    for (auto& input : Inputs()) {
+        if (input.data.size() > 400000) input.data.resize(400000);  // the reference is slow
         for (int level = 1; level <= 9; ++level) {
             for (uint32_t maxRead : {0u, 777u}) {
                 DeflateResult a = fast.Run(input.data, level, false, maxRead);

@@ -112,6 +112,7 @@ private:
     template <bool kReference>
     bool DeflateLazy(DeflateHost& host);
     void FillWindow(DeflateHost& host);
+    void EndInput();
     void SlideWindow();
     // Enters `pos` into the chain of its 3-byte hash and returns the previous
     // head (0 = none). With kSkipLinks the link two steps back is kept too.

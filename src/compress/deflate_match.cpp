@@ -131,6 +131,16 @@ void Deflater::SlideWindow() {
     }
 }
 
+// Match comparisons near the end of the input read up to kMaxMatch bytes past
+// it, and the hash two; clearing those bytes keeps what they see (and so the
+// output) independent of the member compressed before.
+void Deflater::EndInput() {
+    endOfInput_ = true;
+    const uint32_t end = strStart_ + lookahead_;
+    static_assert(kMaxMatch + kCompareStep <= kWindowPadding, "the cleared bytes lie inside the window's padding");
+    std::memset(window_ + end, 0, kMaxMatch + kCompareStep);
+}
+
 void Deflater::FillWindow(DeflateHost& host) {
     uint32_t more = kWindowBytes - lookahead_ - strStart_;
     if (strStart_ >= kSlidePosition) {
@@ -139,7 +149,7 @@ void Deflater::FillWindow(DeflateHost& host) {
     }
     int32_t n = host.ReadInputBlock(window_ + strStart_ + lookahead_, more);
     if (n <= 0) {
-        endOfInput_ = true;
+        EndInput();
     } else {
         lookahead_ += std::min(static_cast<uint32_t>(n), more);
     }
@@ -258,10 +268,6 @@ int Deflater::StartMatcher(DeflateHost& host, int level, uint16_t& flags) {
     chainLimit_ = s.chainLimit;
 
     std::memset(head_, 0, sizeof head_);
-    // Match comparisons near the end of the input read past it; clearing the
-    // window keeps the bytes they see (and so the output) independent of the
-    // member compressed before.
-    std::memset(window_, 0, kWindowBytes);
     strStart_ = 0;
     blockStart_ = 0;
     matchStart_ = 0;
@@ -271,7 +277,7 @@ int Deflater::StartMatcher(DeflateHost& host, int level, uint16_t& flags) {
 
     int32_t n = host.ReadInputBlock(window_, kWindowBytes);
     if (n <= 0) {
-        endOfInput_ = true;
+        EndInput();
         return 0;
     }
     lookahead_ = std::min(static_cast<uint32_t>(n), kWindowBytes);

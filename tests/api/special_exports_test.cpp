@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,23 +24,38 @@ namespace {
 class ScopedTempDirectory {
 public:
     explicit ScopedTempDirectory(const std::string& path) {
-#ifdef _WIN32
-        SetEnvironmentVariableA("TMP", path.c_str());
-        SetEnvironmentVariableA("TEMP", path.c_str());
-#else
-        setenv("TMPDIR", path.c_str(), 1);
-#endif
+        for (const char* name : kVariables) {
+            const char* old = std::getenv(name);
+            saved_.push_back(old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+            Set(name, path.c_str());
+        }
     }
     ~ScopedTempDirectory() {
-#ifdef _WIN32
-        SetEnvironmentVariableA("TMP", nullptr);
-        SetEnvironmentVariableA("TEMP", nullptr);
-#else
-        unsetenv("TMPDIR");
-#endif
+        for (size_t i = 0; i < saved_.size(); ++i) {
+            Set(kVariables[i], saved_[i] ? saved_[i]->c_str() : nullptr);
+        }
     }
     ScopedTempDirectory(const ScopedTempDirectory&) = delete;
     ScopedTempDirectory& operator=(const ScopedTempDirectory&) = delete;
+
+private:
+#ifdef _WIN32
+    static constexpr const char* kVariables[] = {"TMP", "TEMP"};
+    static void Set(const char* name, const char* value) {
+        SetEnvironmentVariableA(name, value);
+        _putenv_s(name, value != nullptr ? value : "");
+    }
+#else
+    static constexpr const char* kVariables[] = {"TMPDIR"};
+    static void Set(const char* name, const char* value) {
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+#endif
+    std::vector<std::optional<std::string>> saved_;
 };
 
 size_t EntryCount(const std::string& directory) {

@@ -2,6 +2,8 @@
 //
 //   tovra unzip ARGS...   extract, test or list (the Unzip command line)
 //   tovra zip ARGS...     create or update an archive (the Zip command line)
+//   tovra list | check | cat | extract-all ...
+//                         the record-oriented exports (archive_commands.h)
 //   tovra --version       the tool's and the library's version
 //   tovra --help          usage with examples
 //
@@ -10,11 +12,13 @@
 // double quotes. The text the library hands back (listings, the archive
 // comment) is printed to standard output. The exit status is the library's
 // result code; a negative result (the run did not start) exits with 255.
+// The other commands take their own arguments (archive_commands.h).
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "archive_commands.h"
 #include "command_line_join.h"
 #include "tovra.h"
 
@@ -26,13 +30,15 @@ namespace {
 
 // Size of the text buffer handed to the library.
 constexpr int kOutputBufferSize = 1 << 20;
-// Exit status for a run that could not start (result -1).
-constexpr int kNotStartedExit = 255;
 
 void PrintHelp() {
     std::fputs(
         "usage: tovra unzip [options] ARCHIVE [OUTPUT_DIR/ [MEMBER...]]\n"
         "       tovra zip [options] ARCHIVE [FILE...]\n"
+        "       tovra list ARCHIVE\n"
+        "       tovra check ARCHIVE [--full]\n"
+        "       tovra cat ARCHIVE MEMBER\n"
+        "       tovra extract-all ARCHIVE DIR [--freshen|--no-check] [--paths] [--overwrite|--never]\n"
         "       tovra --version | --help\n"
         "\n"
         "unzip options (letters may be combined, '-' before a letter negates it):\n"
@@ -48,9 +54,21 @@ void PrintHelp() {
         "  tovra unzip -j sample.zip out/ a.txt   extract one member, keeping its path\n"
         "  tovra unzip -t sample.zip              test every member\n"
         "  tovra zip -r new.zip docs              archive a directory tree\n"
+        "  tovra list sample.zip                  one line per member: sizes, CRC, date, attributes, method\n"
+        "  tovra check sample.zip                 'ok' (exit 0) or 'not a usable archive' (exit 1)\n"
+        "  tovra check --full damaged.zip         search the whole file for the archive's end\n"
+        "  tovra cat sample.zip readme.txt > r    one member's bytes to standard output\n"
+        "  tovra extract-all sample.zip out --paths --overwrite\n"
+        "                                         everything into out (created), paths kept\n"
         "\n"
-        "exit status: the library's result code (0 ok, 1 warning, 2 error, 9 no archive,\n"
-        "11 nothing matched, ...); 255 when the run could not start.\n",
+        "extract-all options: --freshen only replace files that exist and are older;\n"
+        "  --no-check replace without looking at existing files (ignored with --freshen);\n"
+        "  default: update (skip files that are newer on disk); --paths keep member paths;\n"
+        "  --overwrite replace without asking; --never never replace (ignored with --overwrite).\n"
+        "\n"
+        "exit status: unzip, cat and extract-all give the library's result code (0 ok,\n"
+        "1 warning, 2 error, 9 no archive, 11 nothing matched, ...), 255 when the run\n"
+        "could not start; list and check give 0 or 1; wrong arguments give 2.\n",
         stdout);
 }
 
@@ -70,7 +88,7 @@ int RunLibrary(bool unzip, const std::vector<std::string>& arguments) {
     // The library zero-terminates what it copied; an untouched buffer is all zeros.
     std::fwrite(buffer.data(), 1, std::strlen(buffer.data()), stdout);
     std::fflush(stdout);
-    return result < 0 ? kNotStartedExit : result;
+    return result < 0 ? tovra::tool::kNotStartedExit : result;
 }
 
 }  // namespace
@@ -93,6 +111,11 @@ int main(int argc, char** argv) {
     if (command == "unzip" || command == "zip") {
         return RunLibrary(command == "unzip", std::vector<std::string>(argv + 2, argv + argc));
     }
+    const std::vector<std::string> rest(argv + 2, argv + argc);
+    if (command == "list") return tovra::tool::ListCommand(rest);
+    if (command == "check") return tovra::tool::CheckCommand(rest);
+    if (command == "cat") return tovra::tool::CatCommand(rest);
+    if (command == "extract-all") return tovra::tool::ExtractAllCommand(rest);
     std::fprintf(stderr, "tovra: unknown command '%s' (try tovra --help)\n", command.c_str());
     return 2;
 }

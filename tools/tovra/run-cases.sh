@@ -37,5 +37,17 @@ for name in readme.txt lorem.txt table.csv; do
     failures=$((failures + 1))
   fi
 done
+# extract-all: the directory was created, paths kept with --paths, dropped without.
+for name in all/tree/readme.txt all/tree/docs/lorem.txt all/tree/data/table.csv flat/lorem.txt; do
+  if [ ! -f "$work/$name" ]; then
+    echo "FAIL: extract-all did not produce $work/$name" >&2
+    failures=$((failures + 1))
+  fi
+done
+# cat hands over the member's bytes unchanged.
+if ! cmp -s <("$tool" cat "$sample" data/table.csv) "$work/all/tree/data/table.csv"; then
+  echo "FAIL: cat data/table.csv differs from the extracted file" >&2
+  failures=$((failures + 1))
+fi
 echo "run-cases: $count cases, $failures failures"
 [ "$failures" -eq 0 ]

@@ -6,6 +6,7 @@
 // A member that fails after its output was opened leaves the file on disk as
 // far as it was written; the CRC is compared after the file is stamped, and a
 // mismatch leaves the file too (the result says it is damaged).
+#include <algorithm>
 #include <cstring>
 
 #include "extract/Cunzip.h"
@@ -20,6 +21,15 @@ namespace {
 // Attribute bits that a newly created file does not have already; only when
 // one of them is wanted (or the file existed before) is SetAttributes called.
 inline constexpr uint32_t kAttrNotOnNewFile = platform::kAttrReadOnly | platform::kAttrHidden | platform::kAttrSystem;
+
+// A memory block holds the data and at least one zero byte after it: the size
+// rounded down to a multiple of 4, plus 4.
+constexpr uint64_t MemoryBlockSize(uint64_t dataSize) { return (dataSize & ~uint64_t{3}) + 4; }
+
+// The declared size is only the archive's claim: a first block is never made
+// larger than this, and grows with the data instead, so that a lying header
+// cannot make the library reserve gigabytes for a few bytes.
+inline constexpr uint64_t kFirstMemoryBlockLimit = uint64_t{64} << 20;
 
 }  // namespace
 
@@ -56,12 +66,12 @@ bool Cunzip::OpenMemoryBlock() {
     memoryBase = nullptr;
     memoryWritePointer = nullptr;
     memorySize = 0;
-    const uint64_t size = (uint64_t{DeclaredUncompressedSize()} & ~uint64_t{3}) + 4;
+    const uint64_t size = std::min(MemoryBlockSize(DeclaredUncompressedSize()), kFirstMemoryBlockLimit);
     memoryBlock = platform::GlobalAllocZeroed(static_cast<size_t>(size));
     if (memoryBlock == nullptr) {
         return false;
     }
-    memoryCapacity = static_cast<uint32_t>(size > 0xFFFFFFFFu ? 0xFFFFFFFFu : size);
+    memoryCapacity = static_cast<uint32_t>(size);
     memoryBase = static_cast<uint8_t*>(platform::GlobalLock(memoryBlock));
     memoryWritePointer = memoryBase;
     return memoryBase != nullptr;
@@ -140,6 +150,15 @@ int Cunzip::ExtractMember() {
         if (memoryBase != nullptr) {
             memorySize = static_cast<uint32_t>(memoryWritePointer - memoryBase);
             platform::GlobalUnlock(memoryBlock);
+            // A block that grew (or started at the limit) is cut back to the
+            // size an exact first block would have had.
+            const uint64_t exact = MemoryBlockSize(memorySize);
+            if (memoryCapacity != MemoryBlockSize(DeclaredUncompressedSize()) && memoryCapacity > exact) {
+                if (platform::MemoryHandle trimmed = platform::GlobalReAllocZeroed(memoryBlock, exact)) {
+                    memoryBlock = trimmed;
+                    memoryCapacity = static_cast<uint32_t>(exact);
+                }
+            }
         }
         memoryBase = nullptr;
         memoryWritePointer = nullptr;

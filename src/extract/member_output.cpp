@@ -18,6 +18,7 @@
 // The write-failure state is process-wide (ProcessState()).
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "extract/Cunzip.h"
 #include "extract/member_codec_io.h"

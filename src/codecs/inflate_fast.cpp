@@ -5,7 +5,8 @@
 // check per bit and none per output byte. It runs only while the named margins
 // below guarantee that no step can read past the buffered bytes or write past
 // the window, and it leaves every unusual symbol (end of block, an invalid
-// code, a distance beyond the bytes written) to the careful loop of
+// code, a distance beyond the bytes written, a match that reaches the window's
+// end and so needs a flush) to the careful loop of
 // inflate.cpp by stopping just before it. On return the state is exactly what
 // the careful loop would have after the same symbols: whole bytes still in the
 // bit buffer are handed back to the source.

@@ -6,6 +6,10 @@
 #include "platform/platform.h"
 #include "tovra.h"
 
+#ifndef _WIN32
+#include <malloc.h>
+#endif
+
 namespace tovra::apitest {
 namespace {
 
@@ -103,5 +107,88 @@ LibraryUiHost::~LibraryUiHost() { TovraSetUiHost(previousLibraryHost_); }
 #endif
 
 std::string CurrentDirectory() { return platform::GetCurrentDir(); }
+
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kTempVariables[] = {"TMP", "TEMP"};
+void SetVariable(const char* name, const char* value) {
+    SetEnvironmentVariableA(name, value);  // what GetTempPathA reads
+    _putenv_s(name, value != nullptr ? value : "");
+}
+#else
+constexpr const char* kTempVariables[] = {"TMPDIR"};
+void SetVariable(const char* name, const char* value) {
+    if (value != nullptr) {
+        setenv(name, value, 1);
+    } else {
+        unsetenv(name);
+    }
+}
+#endif
+
+}  // namespace
+
+ScopedTempDirectory::ScopedTempDirectory(const std::string& path) {
+    for (const char* name : kTempVariables) {
+        const char* old = std::getenv(name);
+        saved_.push_back(old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+        SetVariable(name, path.c_str());
+    }
+}
+
+ScopedTempDirectory::~ScopedTempDirectory() {
+    for (size_t i = 0; i < saved_.size(); ++i) {
+        SetVariable(kTempVariables[i], saved_[i] ? saved_[i]->c_str() : nullptr);
+    }
+}
+
+size_t EntryCount(const std::string& directory) {
+    size_t count = 0;
+    platform::DirectoryFinder finder;
+    platform::FindData data;
+    for (bool found = finder.FindFirst(directory + "\\*", &data); found; found = finder.FindNext(&data)) {
+        if (data.name != "." && data.name != "..") ++count;
+    }
+    return count;
+}
+
+#ifdef _WIN32
+void* LockBlock(TovraMemory block) { return GlobalLock(block); }
+void UnlockBlock(TovraMemory block) { GlobalUnlock(block); }
+size_t BlockSize(TovraMemory block) { return GlobalSize(block); }
+void FreeBlock(TovraMemory block) { GlobalFree(block); }
+
+std::optional<uint64_t> HeapBytesInUse() {
+    // Movable blocks live on the process heap; its busy entries are summed.
+    uint64_t total = 0;
+    HANDLE heap = GetProcessHeap();
+    if (!HeapLock(heap)) return std::nullopt;
+    PROCESS_HEAP_ENTRY entry{};
+    entry.lpData = nullptr;
+    while (HeapWalk(heap, &entry)) {
+        if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) total += entry.cbData;
+    }
+    HeapUnlock(heap);
+    return total;
+}
+#else
+void* LockBlock(TovraMemory block) { return TovraGlobalLock(block); }
+void UnlockBlock(TovraMemory block) { TovraGlobalUnlock(block); }
+size_t BlockSize(TovraMemory block) { return TovraGlobalSize(block); }
+void FreeBlock(TovraMemory block) { TovraGlobalFree(block); }
+
+std::optional<uint64_t> HeapBytesInUse() {
+#if defined(__SANITIZE_ADDRESS__)
+    return std::nullopt;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return std::nullopt;
+#endif
+#endif
+    const struct mallinfo2 info = mallinfo2();
+    return uint64_t{info.uordblks} + uint64_t{info.hblkhd};  // small blocks + mapped large ones
+}
+#endif
 
 }  // namespace tovra::apitest

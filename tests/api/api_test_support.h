@@ -1,14 +1,17 @@
 // api_test_support.h - helpers of the tests that use the library only through
 // its exports: a tiny writer of stored ZIP archives (so the tests need no
-// archiver), a UiHost that the native library itself answers to, and a fill
-// pattern for checking that a host buffer stayed untouched.
+// archiver), a UiHost that the native library itself answers to, the
+// temporary directory pointed at a test's own folder, the memory-block calls
+// of both builds, and a measure of the heap for finding lost blocks.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "support/scripted_ui_host.h"
+#include "tovra.h"
 
 namespace tovra::apitest {
 
@@ -36,5 +39,34 @@ private:
 
 // The current directory of the process, compared before and after each call.
 std::string CurrentDirectory();
+
+// Points the library's temporary directory (TMPDIR; TMP and TEMP on Windows)
+// at `path` for the object's lifetime, so that leftover record files can be
+// counted exactly; the old values come back afterwards.
+class ScopedTempDirectory {
+public:
+    explicit ScopedTempDirectory(const std::string& path);
+    ~ScopedTempDirectory();
+    ScopedTempDirectory(const ScopedTempDirectory&) = delete;
+    ScopedTempDirectory& operator=(const ScopedTempDirectory&) = delete;
+
+private:
+    std::vector<std::optional<std::string>> saved_;
+};
+
+// Number of entries in `directory` besides "." and "..".
+size_t EntryCount(const std::string& directory);
+
+// The movable-memory calls of the host's platform (GlobalLock and friends on
+// Windows, the library's Tovra* calls natively).
+void* LockBlock(TovraMemory block);
+void UnlockBlock(TovraMemory block);
+size_t BlockSize(TovraMemory block);
+void FreeBlock(TovraMemory block);
+
+// Bytes of heap in use by the process (the process heap that movable blocks
+// come from on Windows, the C library's heap natively); nullopt where it
+// cannot be measured (natively under a sanitizer, which replaces the heap).
+std::optional<uint64_t> HeapBytesInUse();
 
 }  // namespace tovra::apitest

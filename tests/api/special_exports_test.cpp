@@ -4,11 +4,8 @@
 // into a movable memory block, and extract-all with its flags.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "api_test_support.h"
 #include "platform/platform.h"
@@ -18,67 +15,6 @@
 
 namespace tovra::apitest {
 namespace {
-
-// Points the library's temporary directory at a directory of the test, so
-// that leftover record files can be counted.
-class ScopedTempDirectory {
-public:
-    explicit ScopedTempDirectory(const std::string& path) {
-        for (const char* name : kVariables) {
-            const char* old = std::getenv(name);
-            saved_.push_back(old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-            Set(name, path.c_str());
-        }
-    }
-    ~ScopedTempDirectory() {
-        for (size_t i = 0; i < saved_.size(); ++i) {
-            Set(kVariables[i], saved_[i] ? saved_[i]->c_str() : nullptr);
-        }
-    }
-    ScopedTempDirectory(const ScopedTempDirectory&) = delete;
-    ScopedTempDirectory& operator=(const ScopedTempDirectory&) = delete;
-
-private:
-#ifdef _WIN32
-    static constexpr const char* kVariables[] = {"TMP", "TEMP"};
-    static void Set(const char* name, const char* value) {
-        SetEnvironmentVariableA(name, value);
-        _putenv_s(name, value != nullptr ? value : "");
-    }
-#else
-    static constexpr const char* kVariables[] = {"TMPDIR"};
-    static void Set(const char* name, const char* value) {
-        if (value != nullptr) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-#endif
-    std::vector<std::optional<std::string>> saved_;
-};
-
-size_t EntryCount(const std::string& directory) {
-    size_t count = 0;
-    platform::DirectoryFinder finder;
-    platform::FindData data;
-    for (bool found = finder.FindFirst(directory + "\\*", &data); found; found = finder.FindNext(&data)) {
-        if (data.name != "." && data.name != "..") ++count;
-    }
-    return count;
-}
-
-#ifdef _WIN32
-void* Lock(TovraMemory block) { return GlobalLock(block); }
-void Unlock(TovraMemory block) { GlobalUnlock(block); }
-size_t BlockSize(TovraMemory block) { return GlobalSize(block); }
-void Free(TovraMemory block) { GlobalFree(block); }
-#else
-void* Lock(TovraMemory block) { return TovraGlobalLock(block); }
-void Unlock(TovraMemory block) { TovraGlobalUnlock(block); }
-size_t BlockSize(TovraMemory block) { return TovraGlobalSize(block); }
-void Free(TovraMemory block) { TovraGlobalFree(block); }
-#endif
 
 class SpecialExportsTest : public ::testing::Test {
 protected:
@@ -205,13 +141,13 @@ TEST_F(SpecialExportsTest, ExtractToMemoryHandsOverAZeroPaddedBlock) {
         ASSERT_NE(block, nullptr);
         EXPECT_EQ(size, c.data.size());
         ASSERT_EQ(BlockSize(block), c.blockSize);
-        const char* bytes = static_cast<const char*>(Lock(block));
+        const char* bytes = static_cast<const char*>(LockBlock(block));
         ASSERT_NE(bytes, nullptr);
         EXPECT_EQ(std::string(bytes, c.data.size()), c.data);
         EXPECT_EQ(std::string(bytes + c.data.size(), c.blockSize - c.data.size()),
                   std::string(c.blockSize - c.data.size(), '\0'));
-        Unlock(block);
-        Free(block);
+        UnlockBlock(block);
+        FreeBlock(block);
     }
     EXPECT_EQ(EntryCount(dir.Path()), 2u);  // arc.zip and temp: nothing was written to disk
 }

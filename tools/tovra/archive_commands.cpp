@@ -157,7 +157,7 @@ int CatCommand(const std::vector<std::string>& arguments) {
     uint32_t size = 0;
     int result = 0;
     {
-        ScopedTerminalHost host;
+        [[maybe_unused]] ScopedTerminalHost host;
         result = UnzipExtractToMem(nullptr, arguments[0].c_str(), arguments[1].c_str(), &block, &size);
     }
     if (result != 0 || block == nullptr) {
@@ -194,7 +194,7 @@ int ExtractAllCommand(const std::vector<std::string>& arguments) {
     if (!SplitArguments(arguments, kOptions, &positional, &flags) || positional.size() != 2) {
         return Usage("extract-all ARCHIVE DIR [--freshen|--no-check] [--paths] [--overwrite|--never]");
     }
-    ScopedTerminalHost host;
+    [[maybe_unused]] ScopedTerminalHost host;
     const int result = UnzipExtractAll(nullptr, positional[0].c_str(), positional[1].c_str(), flags);
     return result < 0 ? kNotStartedExit : result;
 }

@@ -27,6 +27,15 @@
 
 namespace tovra::compress {
 
+// A cache hint for the line holding `p`; nothing else.
+inline void PrefetchLine(const void* p) {
+#if defined(__GNUC__) && defined(__x86_64__)
+    asm volatile("prefetcht0 %0" : : "m"(*static_cast<const char*>(p)));
+#else
+    (void)p;
+#endif
+}
+
 // What the compressor needs from the archiving run that drives it.
 class DeflateHost {
 public:
@@ -116,10 +125,20 @@ private:
     void SlideWindow();
     // Enters `pos` into the chain of its 3-byte hash and returns the previous
     // head (0 = none). With kSkipLinks the link two steps back is kept too.
+    uint32_t HashAt(uint32_t pos) const {
+        const uint8_t* p = window_ + pos;
+        return ((uint32_t{p[0]} << (2 * kHashShift)) ^ (uint32_t{p[1]} << kHashShift) ^ p[2]) & kHashMask;
+    }
+    // Asks the cache for the chain head and link the insertion at `pos` will
+    // touch (a hint only).
+    void PrefetchInsert(uint32_t pos) {
+        const uint32_t h = HashAt(pos);
+        PrefetchLine(&head_[h]);
+        PrefetchLine(&links_[head_[h] & kWindowMask]);
+    }
     template <bool kSkipLinks>
     uint32_t InsertString(uint32_t pos) {
-        const uint8_t* p = window_ + pos;
-        uint32_t h = ((uint32_t{p[0]} << (2 * kHashShift)) ^ (uint32_t{p[1]} << kHashShift) ^ p[2]) & kHashMask;
+        const uint32_t h = HashAt(pos);
         uint32_t chainHead = head_[h];
         ChainLink& link = links_[pos & kWindowMask];
         if constexpr (kSkipLinks) link.prev2 = chainHead != 0 ? links_[chainHead & kWindowMask].prev : 0;
@@ -127,29 +146,39 @@ private:
         head_[h] = static_cast<uint16_t>(pos);
         return chainHead;
     }
+    // Recording: each returns true when the block should be flushed. Members
+    // are read into locals before the byte stores, which may alias them.
     bool TallyLiteral(uint8_t c) {
-        litBuffer_[lastLit_++] = c;
+        const uint32_t n = lastLit_ + 1;
+        const uint32_t dists = lastDist_;
         ++litLen_.freq[c];
-        return AfterTally();
+        lastLit_ = n;
+        litBuffer_[n - 1] = c;
+        return AfterTally(n, dists);
     }
     bool TallyMatch(uint32_t distance, uint32_t lengthMinus3) {
-        litBuffer_[lastLit_++] = static_cast<uint8_t>(lengthMinus3);
+        const uint32_t n = lastLit_ + 1;
+        const uint32_t dists = lastDist_ + 1;
         --distance;
         ++litLen_.freq[kCodes.lengthCode[lengthMinus3] + kLiterals + 1];
         ++dist_.freq[DistCode(distance)];
-        distBuffer_[lastDist_++] = static_cast<uint16_t>(distance);
-        flags_ |= flagBit_;
-        return AfterTally();
+        flags_ = static_cast<uint8_t>(flags_ | (1u << ((n - 1) & 7)));
+        lastLit_ = n;
+        lastDist_ = dists;
+        distBuffer_[dists - 1] = static_cast<uint16_t>(distance);
+        litBuffer_[n - 1] = static_cast<uint8_t>(lengthMinus3);
+        return AfterTally(n, dists);
     }
-    bool AfterTally() {
-        flagBit_ = static_cast<uint8_t>(flagBit_ << 1);
-        if ((lastLit_ & 7) == 0) {
-            flagBuffer_[lastFlags_++] = flags_;
+    // n entries and `dists` matches are recorded; every 8 entries the flag
+    // byte is stored.
+    bool AfterTally(uint32_t n, uint32_t dists) {
+        if ((n & 7) == 0) {
+            const uint8_t f = flags_;
             flags_ = 0;
-            flagBit_ = 1;
+            flagBuffer_[(n >> 3) - 1] = f;
         }
-        if (level_ > 2 && (lastLit_ % kEstimateEvery) == 0 && EstimateSaysFlush()) return true;
-        return lastLit_ == kLitBufferSize - 1 || lastDist_ == kDistBufferSize;
+        if (estimateBlocks_ && (n % kEstimateEvery) == 0 && EstimateSaysFlush()) return true;
+        return n == kLitBufferSize - 1 || dists == kDistBufferSize;
     }
     bool EstimateSaysFlush() const;
     void FlushCurrentBlock(bool last);
@@ -182,6 +211,7 @@ private:
     uint16_t* fileType_ = nullptr;  // the entry's internal attributes
     uint16_t* method_ = nullptr;    // the member's method
     int level_ = 0;
+    bool estimateBlocks_ = false;  // levels above 2 estimate the block every 4096 entries
     uint32_t goodLength_ = 0, lazyLimit_ = 0, niceLength_ = 0, chainLimit_ = 0;
     int lineEndConversion_ = 0;
     DeflateHost* host_ = nullptr;
@@ -206,7 +236,7 @@ private:
     // buffer (distance - 1 per match), flag bytes (bit set = match, first
     // entry in bit 0), pending flag byte and its next bit.
     uint32_t lastLit_ = 0, lastDist_ = 0, lastFlags_ = 0;
-    uint8_t flags_ = 0, flagBit_ = 1;
+    uint8_t flags_ = 0;        // flag bits of the entries since the last stored flag byte
     int64_t dynamicBits_ = 0;  // cost of the block with the dynamic trees, tree description included
     int64_t fixedBits_ = 0;    // cost of the block with the fixed trees
     uint64_t compressedBits_ = 0;

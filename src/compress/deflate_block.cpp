@@ -29,7 +29,6 @@ void Deflater::InitBlock() {
     lastDist_ = 0;
     lastFlags_ = 0;
     flags_ = 0;
-    flagBit_ = 1;
 }
 
 // Bytes 0-6 and 128-255 count as binary, 7-127 as text; the member is text
@@ -48,6 +47,7 @@ void Deflater::SetFileType() {
 // Emits the current block: `bytes` are its input (null when they have slid out
 // of the window), `storedLength` their count.
 void Deflater::FlushBlock(const uint8_t* bytes, uint64_t storedLength, bool last) {
+    lastFlags_ = lastLit_ >> 3;
     flagBuffer_[lastFlags_] = flags_;  // the pending flag byte
     if (*fileType_ == kUnknownFileType) SetFileType();
 

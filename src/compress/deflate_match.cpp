@@ -177,6 +177,7 @@ bool Deflater::DeflateFast(DeflateHost& host) {
     prevLength_ = kMinMatch - 1;
     while (lookahead_ != 0) {
         uint32_t chainHead = InsertString<false>(strStart_);
+        if constexpr (!kReference) PrefetchInsert(strStart_ + 1);
         uint32_t matchLength = 0;
         if (chainHead != 0 && strStart_ - chainHead <= kMaxDist) {
             matchLength = std::min(LongestMatch<kReference, false>(chainHead), lookahead_);
@@ -213,6 +214,7 @@ bool Deflater::DeflateLazy(DeflateHost& host) {
     uint32_t matchLength = kMinMatch - 1;
     while (lookahead_ != 0) {
         uint32_t chainHead = InsertString<true>(strStart_);
+        if constexpr (!kReference) PrefetchInsert(strStart_ + 1);
         prevLength_ = matchLength;
         const uint32_t prevMatch = matchStart_;
         matchLength = kMinMatch - 1;
@@ -262,6 +264,7 @@ int Deflater::StartMatcher(DeflateHost& host, int level, uint16_t& flags) {
     const LevelSettings& s = kLevelTable[level];
     flags = static_cast<uint16_t>(flags | s.flagBits);
     level_ = level;
+    estimateBlocks_ = level > 2;
     goodLength_ = s.goodLength;
     lazyLimit_ = s.lazyLimit;
     niceLength_ = s.niceLength;

@@ -165,9 +165,9 @@ TEST_F(SpecialRunsTest, CheckArchiveAtTheEdgesOfTheEndRecordSearch) {
     test::ZipBuilder zip;
     zip.AddStored("a.txt", "alpha");
     zip.trailing = std::string(60000, 't');  // inside the normal search range
-    const std::string near = Write("near.zip", zip);
+    const std::string inRange = Write("inRange.zip", zip);
     zip.trailing = std::string(70000 + 8192, 't');  // beyond it, whole blocks considered
-    const std::string far = Write("far.zip", zip);
+    const std::string outOfRange = Write("outOfRange.zip", zip);
     zip.trailing.clear();
     // A self-extractor's program in front, the offsets counted from the
     // archive proper: found and repaired with a warning, so not usable.
@@ -179,13 +179,13 @@ TEST_F(SpecialRunsTest, CheckArchiveAtTheEdgesOfTheEndRecordSearch) {
     const std::string adjusted = Write("sfx-adjusted.zip", zip);
     for (int mode : {0, 1, 2, 3}) {
         SCOPED_TRACE(mode);
-        EXPECT_EQ(UnzipCheckArchive(near.c_str(), mode), 1);
-        EXPECT_EQ(UnzipCheckArchive(far.c_str(), mode), mode == 2 ? 1 : 0);
+        EXPECT_EQ(UnzipCheckArchive(inRange.c_str(), mode), 1);
+        EXPECT_EQ(UnzipCheckArchive(outOfRange.c_str(), mode), mode == 2 ? 1 : 0);
         EXPECT_EQ(UnzipCheckArchive(sfx.c_str(), mode), 0);
         EXPECT_EQ(UnzipCheckArchive(adjusted.c_str(), mode), 1);
     }
     // What the check accepts can be enumerated and extracted.
-    TovraArchive handle = UnzipOpenArchive(nullptr, near.c_str(), 0);
+    TovraArchive handle = UnzipOpenArchive(nullptr, inRange.c_str(), 0);
     EXPECT_NE(handle, nullptr);
     EXPECT_EQ(UnzipCloseArchive(handle), 0);
 }

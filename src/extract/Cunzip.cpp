@@ -264,6 +264,7 @@ bool Cunzip::AcceptMember() {
     member.localHeaderOffset = centralHeader.localHeaderOffset;
     member.compressedSize = centralHeader.compressedSize;
     member.crc32 = centralHeader.crc32;
+    member.uncompressedSize = centralHeader.uncompressedSize;
     member.attributeByte = (centralHeader.externalAttributes & 0xFF) | platform::kAttrArchive;
     member.encrypted = (centralHeader.flags & format::kFlagEncrypted) != 0 ? 1 : 0;
     member.hasDataDescriptor = (centralHeader.flags & format::kFlagDataDescriptor) != 0 ? 1 : 0;

@@ -192,7 +192,7 @@ private:
     void GenerateBitLengths(Tree& tree, int elems, const uint8_t* fixedLengths, const uint8_t* extraBits, int extraBase,
                             int maxLength);
     void GenerateCodes(Tree& tree);
-    void PushDownHeap(const Tree& tree, int k);
+    void PushDownHeap(int k);
     void ScanTree(const Tree& tree);
     void SendTree(const Tree& tree);
     int BuildBitLengthTree();
@@ -244,9 +244,12 @@ private:
 
     // Tree building scratch: the heap (1-based) and the recorded nodes at its
     // top end, node depths for tie breaking, leaves per code length.
-    int heap_[kHeapSize] = {};
+    // Each heap entry packs a node's frequency (bits 18 and up), its depth
+    // (bits 10-17) and its number (bits 0-9); the heap orders by the bits
+    // above the number, so equal frequencies go by depth and then by the
+    // heap's own arrangement.
+    uint64_t heap_[kHeapSize] = {};
     int heapLength_ = 0, heapMax_ = 0;
-    uint8_t depth_[kHeapSize] = {};
     uint16_t bitLengthCount_[kMaxBits + 1] = {};
 
     Tree litLen_{};

@@ -57,17 +57,30 @@ void WalkLengths(const uint8_t* len, int maxCode, Sink&& sink) {
 
 }  // namespace
 
-// Heap order: smaller frequency first; of equal frequencies the node of
-// smaller or equal depth.
-void Deflater::PushDownHeap(const Tree& tree, int k) {
-    const auto smaller = [&](int n, int m) {
-        return tree.freq[n] < tree.freq[m] || (tree.freq[n] == tree.freq[m] && depth_[n] <= depth_[m]);
-    };
-    const int v = heap_[k];
+namespace {
+
+constexpr int kNodeShift = 0;
+constexpr int kDepthShift = 10;
+constexpr int kFreqShift = 18;
+static_assert(kHeapSize <= (1 << kDepthShift), "node numbers fit below the depth");
+constexpr uint64_t HeapEntry(uint64_t freq, uint32_t depth, int node) {
+    return freq << kFreqShift | uint64_t{depth} << kDepthShift | static_cast<uint64_t>(node) << kNodeShift;
+}
+constexpr int NodeOf(uint64_t e) { return static_cast<int>(e & ((1u << kDepthShift) - 1)); }
+constexpr uint32_t DepthOf(uint64_t e) { return static_cast<uint32_t>(e >> kDepthShift) & 0xFF; }
+constexpr uint64_t FreqOf(uint64_t e) { return e >> kFreqShift; }
+// a comes before b: smaller frequency, or equal frequency and smaller or
+// equal depth.
+constexpr bool Smaller(uint64_t a, uint64_t b) { return (a >> kDepthShift) <= (b >> kDepthShift); }
+
+}  // namespace
+
+void Deflater::PushDownHeap(int k) {
+    const uint64_t v = heap_[k];
     int j = k << 1;
     while (j <= heapLength_) {
-        if (j < heapLength_ && smaller(heap_[j + 1], heap_[j])) ++j;
-        if (smaller(v, heap_[j])) break;
+        if (j < heapLength_ && Smaller(heap_[j + 1], heap_[j])) ++j;
+        if (Smaller(v, heap_[j])) break;
         heap_[k] = heap_[j];
         k = j;
         j <<= 1;
@@ -83,8 +96,8 @@ void Deflater::BuildTree(Tree& tree, int elems, const uint8_t* fixedLengths, con
     heapMax_ = kHeapSize;
     for (int n = 0; n < elems; ++n) {
         if (tree.freq[n] != 0) {
-            heap_[++heapLength_] = maxCode = n;
-            depth_[n] = 0;
+            heap_[++heapLength_] = HeapEntry(tree.freq[n], 0, n);
+            maxCode = n;
         } else {
             tree.len[n] = 0;
         }
@@ -93,30 +106,28 @@ void Deflater::BuildTree(Tree& tree, int elems, const uint8_t* fixedLengths, con
     // (their cost is taken back from the bit counts).
     while (heapLength_ < 2) {
         const int added = maxCode < 2 ? ++maxCode : 0;
-        heap_[++heapLength_] = added;
+        heap_[++heapLength_] = HeapEntry(1, 0, added);
         tree.freq[added] = 1;
-        depth_[added] = 0;
         --dynamicBits_;
         if (fixedLengths != nullptr) fixedBits_ -= fixedLengths[added];
     }
     tree.maxCode = maxCode;
 
-    for (int n = heapLength_ / 2; n >= 1; --n) PushDownHeap(tree, n);
+    for (int n = heapLength_ / 2; n >= 1; --n) PushDownHeap(n);
 
     // Combine the two least frequent nodes until one is left; every node taken
     // off the heap is recorded at its top end, smallest first.
     do {
-        const int n = heap_[1];
+        const uint64_t n = heap_[1];
         heap_[1] = heap_[heapLength_--];
-        PushDownHeap(tree, 1);
-        const int m = heap_[1];
+        PushDownHeap(1);
+        const uint64_t m = heap_[1];
         heap_[--heapMax_] = n;
         heap_[--heapMax_] = m;
-        tree.freq[node] = tree.freq[n] + tree.freq[m];
-        depth_[node] = static_cast<uint8_t>(std::max(depth_[n], depth_[m]) + 1);
-        tree.dad[n] = tree.dad[m] = static_cast<uint16_t>(node);
-        heap_[1] = node++;
-        PushDownHeap(tree, 1);
+        tree.dad[NodeOf(n)] = tree.dad[NodeOf(m)] = static_cast<uint16_t>(node);
+        const uint32_t depth = (std::max(DepthOf(n), DepthOf(m)) + 1) & 0xFF;
+        heap_[1] = HeapEntry(FreqOf(n) + FreqOf(m), depth, node++);
+        PushDownHeap(1);
     } while (heapLength_ >= 2);
     heap_[--heapMax_] = heap_[1];
 
@@ -130,10 +141,10 @@ void Deflater::GenerateBitLengths(Tree& tree, int elems, const uint8_t* fixedLen
     std::fill(std::begin(bitLengthCount_), std::end(bitLengthCount_), uint16_t{0});
     // From the root down, in the reverse of the recording order, every node is
     // one deeper than its parent; depths beyond the limit are cut and counted.
-    tree.len[heap_[heapMax_]] = 0;
+    tree.len[NodeOf(heap_[heapMax_])] = 0;
     int overflow = 0;
     for (int h = heapMax_ + 1; h < kHeapSize; ++h) {
-        const int n = heap_[h];
+        const int n = NodeOf(heap_[h]);
         int bits = tree.len[tree.dad[n]] + 1;
         if (bits > maxLength) {
             bits = maxLength;
@@ -166,7 +177,7 @@ void Deflater::GenerateBitLengths(Tree& tree, int elems, const uint8_t* fixedLen
     for (int bits = maxLength; bits != 0; --bits) {
         int n = bitLengthCount_[bits];
         while (n != 0) {
-            const int m = heap_[--h];
+            const int m = NodeOf(heap_[--h]);
             if (m > tree.maxCode) continue;
             if (tree.len[m] != bits) {
                 dynamicBits_ += (int64_t{bits} - tree.len[m]) * int64_t{tree.freq[m]};

@@ -161,7 +161,7 @@ int CatCommand(const std::vector<std::string>& arguments) {
         result = UnzipExtractToMem(nullptr, arguments[0].c_str(), arguments[1].c_str(), &block, &size);
     }
     if (result != 0 || block == nullptr) {
-        std::fprintf(stderr, "tovra: %s was not extracted from %s (result %d)\n", arguments[1].c_str(),
+        std::fprintf(stderr, "tovra: cannot extract '%s' from %s (result %d)\n", arguments[1].c_str(),
                      arguments[0].c_str(), result);
         return result > 0 ? result : (result < 0 ? kNotStartedExit : 1);
     }

@@ -1,9 +1,10 @@
-// deflate_memory.h - memory adapters for the compressor: a block reader over a
-// byte buffer, an output stream into a growable buffer (optionally
-// repositionable, optionally failing after a given number of bytes), and one
-// call that compresses a buffer as one member. Tests, fuzzers and benchmarks
-// drive the compressor through these; the archiving run uses its own block
-// reader over the member's file.
+// deflate_memory.h - adapters for driving the compressor without an archiving
+// run: a block reader over any format::InputStream, one over a byte buffer,
+// an output stream into a growable buffer (optionally repositionable,
+// optionally failing after a given number of bytes), and one call that
+// compresses a buffer as one member. Tests, fuzzers and benchmarks drive the
+// compressor through these; the archiving run uses its own block reader
+// (with line-end conversion, CRC-32 and progress) over the member's file.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +16,21 @@
 #include "format/streams.h"
 
 namespace tovra::compress {
+
+// Delivers the bytes of `in` (not owned) unchanged: a read of 0 bytes is the
+// end of the input, or a read error (-1) when the stream reports one.
+class StreamDeflateHost : public DeflateHost {
+public:
+    explicit StreamDeflateHost(format::InputStream& in) : in_(in) {}
+    int32_t ReadInputBlock(uint8_t* buffer, uint32_t size) override {
+        const size_t n = in_.Read(buffer, size);
+        if (n == 0) return in_.Failed() ? -1 : 0;
+        return static_cast<int32_t>(n);
+    }
+
+private:
+    format::InputStream& in_;
+};
 
 // Delivers `size` bytes from `data` (not owned), at most `maxRead` per call
 // when maxRead is nonzero (to imitate short reads). Warnings are kept.

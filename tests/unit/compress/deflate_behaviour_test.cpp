@@ -1,9 +1,11 @@
 // Tests of the compressor's decisions: the level flag bits and the bad level,
 // the whole-member store and stored blocks, the empty member, the text/binary
-// verdict, write failures, the far 3-byte match rule, and the tree builder's
+// verdict, write and read failures, the far 3-byte match rule, and the tree builder's
 // length limits on frequencies that force its overflow correction.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <numeric>
 
@@ -226,6 +228,52 @@ TEST_F(DeflateBehaviour, SkewedLiteralsInflateAndSizeAgrees) {
         DeflateResult r = Run(skewed, level, false);
         EXPECT_EQ(static_cast<size_t>(r.compressedSize), r.data.size());
         EXPECT_EQ(testing::ZlibInflate(r.data, skewed.size()), skewed);
+    }
+}
+
+}  // namespace
+}  // namespace tovra::compress
+
+namespace tovra::compress {
+namespace {
+
+// An input stream that fails after `good` bytes, as a file with a bad sector.
+class FailingInput : public format::InputStream {
+public:
+    FailingInput(const Bytes& data, size_t good) : data_(data), good_(good) {}
+    size_t Read(void* out, size_t n) override {
+        if (pos_ >= good_) {
+            failed_ = pos_ < data_.size();
+            return 0;
+        }
+        n = std::min(n, good_ - pos_);
+        std::memcpy(out, data_.data() + pos_, n);
+        pos_ += n;
+        return n;
+    }
+    bool Failed() const override { return failed_; }
+
+private:
+    const Bytes& data_;
+    size_t good_;
+    size_t pos_ = 0;
+    bool failed_ = false;
+};
+
+TEST_F(DeflateBehaviour, ReadErrorEndsTheInputQuietly) {
+    const Bytes text = testing::TextBytes(200000, 9);
+    for (size_t good : {size_t{0}, size_t{70000}, text.size()}) {
+        FailingInput input(text, good);
+        StreamDeflateHost host(input);
+        MemoryOutputStream stream(false);
+        uint16_t attributes = kUnknownFileType, method = 8, flags = 0;
+        out_.Start(stream);
+        deflater_->StartTrees(attributes, method);
+        ASSERT_EQ(deflater_->StartMatcher(host, 6, flags), 0);
+        ASSERT_GE(deflater_->Compress(host), 0) << good;
+        EXPECT_EQ(input.Failed(), good < text.size());
+        EXPECT_EQ(deflater_->InputLength(), good);
+        EXPECT_EQ(testing::ZlibInflate(stream.bytes, text.size()), Bytes(text.begin(), text.begin() + good));
     }
 }
 

@@ -70,9 +70,4 @@ bool BitOutput::OutputRepositionable() {
     return out_->SeekRelative(1);
 }
 
-BitOutput& TheBitOutput() {
-    static BitOutput instance;
-    return instance;
-}
-
 }  // namespace tovra::compress

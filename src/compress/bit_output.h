@@ -143,8 +143,9 @@ private:
     uint64_t written_ = 0;
 };
 
-// The process-wide bit output of the archiving engine (the compressor writes
-// through it). Its reset point is Start, called before each deflated member.
+// The process-wide bit output of the archiving engine, part of the
+// compressor's state (deflate.h); its reset point is Start, called before
+// each deflated member.
 BitOutput& TheBitOutput();
 
 }  // namespace tovra::compress

@@ -274,9 +274,16 @@ private:
     uint8_t flagBuffer_[kFlagBufferSize] = {};
 };
 
-// The process-wide compressor of the archiving engine, writing through
-// TheBitOutput(). Its reset points are StartTrees and StartMatcher, called
-// for each deflated member; it is allocated once, on first use.
-Deflater& TheDeflater();
+// The process-wide state of the archiving engine's compressor: the bit output
+// and the compressor that writes through it, allocated once, on first use,
+// and never per member. Reset points, per deflated member: BitOutput::Start,
+// then Deflater::StartTrees and Deflater::StartMatcher. Calls must not
+// overlap (one archiving run at a time).
+struct CompressorState {
+    BitOutput bitOutput;
+    Deflater deflater{bitOutput};
+};
+CompressorState& TheCompressorState();
+inline Deflater& TheDeflater() { return TheCompressorState().deflater; }
 
 }  // namespace tovra::compress

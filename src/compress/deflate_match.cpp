@@ -304,9 +304,4 @@ int64_t Deflater::Compress(DeflateHost& host) {
     return static_cast<int64_t>(compressedBits_ >> 3);
 }
 
-Deflater& TheDeflater() {
-    static Deflater instance(TheBitOutput());
-    return instance;
-}
-
 }  // namespace tovra::compress

@@ -6,14 +6,17 @@
 // not shrink and the output can be repositioned.
 //
 // Every step is fixed (hash-chain LZ77 with the level table, the block
-// estimate and flush points, tree building with its heap order), so the bytes
-// produced for a given input, level and read pattern are fixed too; the fast
+// estimate and flush points, tree building with its heap order; match
+// comparisons that run past the end of the input see zero bytes), so the
+// bytes produced for a given input, level and read pattern are fixed too; the
+// fast
 // paths below only compute the same results sooner, and the reference mode
 // (SetReferenceMode) runs the plain byte-at-a-time match search and
 // bit-at-a-time output so a test can prove the two emit identical bytes.
 //
-// Driving one member (the entry writer does this; DeflateToMemory in
-// deflate_memory.h does it for memory buffers):
+// Driving one member (the entry writer does this with the process-wide
+// state, d = TheDeflater(); DeflateToMemory in deflate_memory.h does it for
+// memory buffers):
 //   TheBitOutput().Start(out);
 //   d.StartTrees(entry.internalAttributes, method);
 //   if (d.StartMatcher(host, level, entry.flags) != 0) -> run error d.Error()
@@ -66,7 +69,7 @@ inline constexpr uint16_t kMethodStored = 0;
 
 class Deflater {
 public:
-    // The compressor writes through `out`; the state is about 330 KB.
+    // The compressor writes through `out`; the state is about 400 KB.
     explicit Deflater(BitOutput& out) : out_(out) {}
     Deflater(const Deflater&) = delete;
     Deflater& operator=(const Deflater&) = delete;

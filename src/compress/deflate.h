@@ -8,11 +8,11 @@
 // Every step is fixed (hash-chain LZ77 with the level table, the block
 // estimate and flush points, tree building with its heap order; match
 // comparisons that run past the end of the input see zero bytes), so the
-// bytes produced for a given input, level and read pattern are fixed too; the
-// fast
-// paths below only compute the same results sooner, and the reference mode
-// (SetReferenceMode) runs the plain byte-at-a-time match search and
-// bit-at-a-time output so a test can prove the two emit identical bytes.
+// bytes produced for a given input, level and read pattern are fixed too.
+// The fast paths below only compute the same results sooner, and the
+// reference mode (SetReferenceMode) runs the plain byte-at-a-time match
+// search and bit-at-a-time output so a test can prove the two emit identical
+// bytes.
 //
 // Driving one member (the entry writer does this with the process-wide
 // state, d = TheDeflater(); DeflateToMemory in deflate_memory.h does it for

@@ -243,6 +243,9 @@ TEST_F(SpecialRunsTest, ExtractAllCreatesEveryLevelOfTheDirectory) {
         EXPECT_EQ(UnzipExtractAll(nullptr, archive.c_str(), target.c_str(), 0), 0);
         EXPECT_EQ(test::ReadWholeFile(target + "/a.txt").value_or("<missing>"), "alpha");
     }
+    // The directory is made before the archive is looked at.
+    EXPECT_EQ(UnzipExtractAll(nullptr, (dir / "missing.zip").c_str(), (dir / "made/anyway").c_str(), 0), 9);
+    EXPECT_TRUE(platform::IsDirectory(dir / "made/anyway"));
     // A directory whose parent is a file cannot be prepared.
     EXPECT_EQ(UnzipExtractAll(nullptr, archive.c_str(), (archive + "/inside").c_str(), 0), -1);
 }

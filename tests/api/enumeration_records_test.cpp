@@ -89,6 +89,10 @@ TEST_F(EnumerationRecordsTest, RecordsCarryTheTextsAndSizesOfEachMember) {
         member.versionMadeBy = c.madeBy;
         member.dosDateTime = when;
     }
+    // Comments are read between the name and the record's write: they must
+    // not end up in the name.
+    zip.members[2].comment = "a member comment, longer than the member's name";
+    zip.archiveComment = "the archive's comment";
     TovraArchive handle = UnzipOpenArchive(nullptr, Write("texts.zip", zip).c_str(), 0);
     ASSERT_NE(handle, nullptr);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "extract/Cunzip.h"
 #include "platform/platform.h"
@@ -59,6 +60,9 @@ TEST(CreatePathDirectoriesTest, DirectoryThatCannotBeCreatedIsReported) {
 // never created: the first prefix tried is the one after them. Natively both
 // are ordinary names, so the failure message shows which prefix was tried.
 TEST(CreatePathDirectoriesTest, DriveAndServerPrefixesAreSkipped) {
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows C: is a real drive; the native build shows which prefix is tried";
+#endif
     test::ScratchDir dir;
     const std::string caller = platform::GetCurrentDir();
     ASSERT_TRUE(platform::SetCurrentDir(dir.Path()));
@@ -86,7 +90,15 @@ TEST(CreatePathDirectoriesTest, SecondByteOfADoubleByteCharacterIsNoSeparator) {
     test::ScriptedUiHost ui;
     EXPECT_EQ(CreatePathDirectories(dir.Path() + "\\\x95\x5C\\sub\\", nullptr), 1);
     EXPECT_TRUE(platform::IsDirectory(dir.Path() + "/\x95\x5C/sub"));
-    EXPECT_FALSE(platform::FileExists(dir.Path() + "/\x95"));
+    // The scratch directory holds that one directory and nothing named by a
+    // lone lead byte (asked through a listing: Windows cannot even name one).
+    std::vector<std::string> names;
+    platform::DirectoryFinder finder;
+    platform::FindData found;
+    for (bool more = finder.FindFirst(dir.Path() + "/*", &found); more; more = finder.FindNext(&found)) {
+        if (found.name != "." && found.name != "..") names.push_back(found.name);
+    }
+    EXPECT_EQ(names, std::vector<std::string>{"\x95\x5C"});
     EXPECT_TRUE(ui.messages.empty()) << ui.AllMessageTexts();
 }
 

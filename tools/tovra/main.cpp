@@ -22,7 +22,10 @@
 #include "command_line_join.h"
 #include "tovra.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
 #include "terminal_ui_host.h"
 #endif
 
@@ -87,6 +90,9 @@ int RunLibrary(bool unzip, const std::vector<std::string>& arguments) {
 #ifndef _WIN32
     host.FinishProgress();
     TovraSetUiHost(previousHost);
+#endif
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);  // the text already ends its lines in CR LF
 #endif
     // The library zero-terminates what it copied; an untouched buffer is all zeros.
     std::fwrite(buffer.data(), 1, std::strlen(buffer.data()), stdout);

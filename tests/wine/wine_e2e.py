@@ -1,0 +1,461 @@
+#!/usr/bin/env python3
+"""wine_e2e.py - end-to-end checks of the Windows build: tovra.exe under Wine.
+
+Three groups, each driven by a data file in this folder:
+
+  peer-archives.txt    archives that Python's zipfile, 7z and bsdtar make of a
+                       source tree; tovra.exe extracts each with kept paths,
+                       and every file must match the tree byte for byte, carry
+                       the member's DOS time (within 2 s) and be read-only
+                       exactly when the member's DOS read-only bit is set;
+                       "unzip -t" must give 0 and "unzip -v" list every name.
+  hostile-names.txt    names that try to lead out of the output directory;
+                       with and without -j nothing may appear outside it, the
+                       run must warn, and what remains of each name lands inside.
+  shift-jis-names.txt  names stored in code page 932 whose characters end in
+                       the byte 0x5C; they must stay whole characters.
+
+Every check prints one PASS or FAIL line; the last line is "N passed, M
+failed" and the exit status is 1 when anything failed.
+
+Under Wine the extracted files are ordinary Unix files: their mtime is the
+time Wine set, and Wine shows the read-only attribute as missing write
+permission. Names reach the disk through the ANSI code page 932 of the
+Japanese locale that wine-run.sh sets, so a name stored in code page 932
+appears in UTF-8.
+"""
+import argparse
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import time
+import zipfile
+
+# Seconds one tovra.exe run may take before it counts as hung.
+RUN_TIMEOUT = 120
+
+
+class Report:
+    """Counts and prints the checks."""
+
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def check(self, ok, what, detail=""):
+        if ok:
+            self.passed += 1
+            print(f"PASS: {what}", flush=True)
+        else:
+            self.failed += 1
+            print(f"FAIL: {what}" + (f": {detail}" if detail else ""), flush=True)
+        return ok
+
+
+class Wine:
+    """Runs tovra.exe through wine-run.sh from a given working directory."""
+
+    def __init__(self, runner, tool):
+        self.runner = runner
+        self.tool = tool
+
+    def run(self, arguments, cwd):
+        """Returns (exit status or None on a hang, standard output bytes)."""
+        try:
+            done = subprocess.run(["bash", self.runner, self.tool] + arguments, cwd=cwd, stdin=subprocess.DEVNULL,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=RUN_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            return None, b""
+        return done.returncode, done.stdout
+
+
+def windows_path(unix_path, directory=False):
+    """The Wine path of a Unix path (drive Z: is the Unix root)."""
+    path = "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+    return path + "\\" if directory and not path.endswith("\\") else path
+
+
+def read_data_file(path):
+    """The rows of a '|'-separated data file, fields trimmed; '#' lines skipped."""
+    rows = []
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if not line.strip() or line.lstrip().startswith("#"):
+                continue
+            rows.append([field.strip() for field in line.split("|")])
+    return rows
+
+
+def files_below(directory):
+    """Relative paths ('/' separators) of every file and directory below
+    `directory`; directories end in '/'."""
+    found = set()
+    for root, dirs, files in os.walk(directory):
+        relative = os.path.relpath(root, directory)
+        prefix = "" if relative == "." else relative + "/"
+        found.update(prefix + d + "/" for d in dirs)
+        found.update(prefix + f for f in files)
+    return found
+
+
+def remove_tree(directory):
+    """Removes a tree that may hold read-only files."""
+    if os.path.exists(directory):
+        subprocess.run(["chmod", "-R", "u+w", directory], check=False)
+        shutil.rmtree(directory)
+
+
+def dos_time_seconds(date_time):
+    """Seconds since 1970 of a DOS date and time read as local time."""
+    return time.mktime(tuple(date_time) + (0, 0, -1))
+
+
+# ---------------------------------------------------------------- the source tree
+
+# Local time, an even second, so the DOS time holds it exactly.
+BASE_TIME = time.mktime((2021, 6, 6, 12, 0, 0, 0, 0, -1))
+
+
+def compressible(size):
+    lines = []
+    total, line = 0, 0
+    while total < size:
+        text = f"line {line}: the quick brown fox jumps over the lazy dog {line * 7919 % 1000}\n"
+        lines.append(text)
+        total += len(text)
+        line += 1
+    return "".join(lines).encode()[:size]
+
+
+def window_pattern():
+    """Blocks repeated at distances whose back-references cross the 32 KiB window."""
+    block = random.Random(9).randbytes(20000)
+    return block * 5
+
+
+# name, contents, seconds after BASE_TIME, read-only
+SOURCE_TREE = [
+    ("empty.txt", b"", 0, False),
+    ("small.txt", b"hello, archive\r\n", 2, False),
+    ("name with spaces.txt", b"spaces in the member name\n", 6, False),
+    ("text/compressible.txt", compressible(300000), 4, False),
+    ("text/deeper/random.bin", random.Random(5).randbytes(150001), 60, False),
+    ("text/window.bin", window_pattern(), 3600, False),
+    ("readonly.txt", b"do not touch", 86400, True),
+]
+
+
+def make_source_tree(directory):
+    for name, contents, offset, read_only in SOURCE_TREE:
+        path = os.path.join(directory, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(contents)
+        os.utime(path, (BASE_TIME + offset, BASE_TIME + offset))
+        if read_only:
+            os.chmod(path, 0o444)
+
+
+# ---------------------------------------------------------------- archive writers
+
+
+class Unseekable:
+    """A write-only stream that cannot seek, so zipfile writes data descriptors."""
+
+    def __init__(self, f):
+        self.f = f
+
+    def write(self, b):
+        return self.f.write(b)
+
+    def flush(self):
+        self.f.flush()
+
+    def seekable(self):
+        return False
+
+    def tell(self):
+        raise OSError("not seekable")
+
+    def seek(self, *args):
+        raise OSError("not seekable")
+
+
+def write_with_python(source, archive, mode):
+    """Members with the files' times, made on a DOS host (create_system 0)
+    with the DOS attribute byte: read-only 0x01, archive 0x20 otherwise."""
+    method = zipfile.ZIP_STORED if mode == "stored" else zipfile.ZIP_DEFLATED
+    with open(archive, "wb") as raw:
+        target = Unseekable(raw) if mode == "streamed" else raw
+        with zipfile.ZipFile(target, "w", method) as z:
+            for name, _, _, _ in SOURCE_TREE:
+                path = os.path.join(source, name)
+                st = os.stat(path)
+                info = zipfile.ZipInfo(name, time.localtime(st.st_mtime)[:6])
+                info.compress_type = method
+                info.create_system = 0
+                info.external_attr = 0x01 if not st.st_mode & 0o200 else 0x20
+                with open(path, "rb") as f:
+                    data = f.read()
+                if mode == "streamed":
+                    with z.open(info, "w") as w:
+                        w.write(data)
+                else:
+                    z.writestr(info, data)
+
+
+def make_peer_archive(writer, options, source, archive):
+    """Writes `archive` of SOURCE_TREE with the named writer; returns an error text or ''."""
+    names = [name for name, _, _, _ in SOURCE_TREE]
+    if writer == "python":
+        write_with_python(source, archive, options)
+        return ""
+    if writer == "7z":
+        command = ["7z", "a", "-tzip"] + options.split() + [archive] + names
+    elif writer == "bsdtar":
+        command = ["bsdtar", "--format", "zip", "-cf", archive] + names
+    else:
+        return f"unknown writer {writer}"
+    done = subprocess.run(command, cwd=source, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    return "" if done.returncode == 0 else f"{writer} failed: {done.stderr.decode(errors='replace')}"
+
+
+def write_raw_names(archive, members):
+    """Writes stored members whose names are exactly the given bytes.
+
+    zipfile would encode a str name itself (and might change it), so each
+    member is written under a placeholder of the same length that is then
+    replaced by the wanted bytes in the local and the central header. Flag bit
+    11 stays clear: the names are in the reader's code page. `members` is a
+    list of (name bytes, contents bytes); a name ending in '/' is a
+    directory entry."""
+    placeholders = []
+    with zipfile.ZipFile(archive, "w", zipfile.ZIP_STORED) as z:
+        for index, (raw, contents) in enumerate(members):
+            tag = f"#{index}#"
+            if len(raw) < len(tag) + (1 if raw.endswith(b"/") else 0):
+                raise ValueError(f"name {raw!r} is too short for its placeholder")
+            placeholder = tag + "_" * (len(raw) - len(tag))
+            if raw.endswith(b"/"):
+                placeholder = placeholder[:-1] + "/"
+            info = zipfile.ZipInfo(placeholder, (2020, 2, 2, 10, 20, 30))
+            info.create_system = 0
+            info.external_attr = 0x10 if raw.endswith(b"/") else 0x20
+            z.writestr(info, contents)
+            placeholders.append(placeholder.encode())
+    with open(archive, "rb") as f:
+        data = f.read()
+    for placeholder, (raw, _) in zip(placeholders, members):
+        if data.count(placeholder) != 2:
+            raise ValueError(f"placeholder {placeholder!r} is not found exactly twice")
+        data = data.replace(placeholder, raw)
+    with open(archive, "wb") as f:
+        f.write(data)
+
+
+# ---------------------------------------------------------------- checks
+
+
+# One member line of the verbose listing: sizes, method, ratio, date, time,
+# CRC-32, the 4-character attribute text, the case mark, then the name.
+VERBOSE_LINE = re.compile(rb"^ *\d+  \S+ *\d+ +-?\d+%  \d\d-\d\d-\d\d  \d\d:\d\d:\d\d  [0-9a-f]{8} (.{4}) .(.*)$",
+                          re.DOTALL)
+
+
+def listed_names(listing):
+    """The member names of a verbose listing with the attribute text of each:
+    {name bytes: attribute text bytes}."""
+    names = {}
+    for line in listing.split(b"\r\n"):
+        match = VERBOSE_LINE.match(line)
+        if match:
+            names[match.group(2)] = match.group(1)
+    return names
+
+
+def check_peer_archive(report, wine, work, source, row):
+    label, writer, options, read_only_stored, streamed = row
+    archive = os.path.join(work, f"{label}.zip")
+    out = os.path.join(work, f"out-{label}")
+    error = make_peer_archive(writer, options, source, archive)
+    if not report.check(not error, f"{label}: archive written", error):
+        return
+    with zipfile.ZipFile(archive) as z:
+        infos = {i.filename: i for i in z.infolist() if not i.filename.endswith("/")}
+    names = [name for name, _, _, _ in SOURCE_TREE]
+    report.check(sorted(infos) == sorted(names), f"{label}: the writer stored every file", sorted(infos))
+    if read_only_stored == "yes":
+        info = infos.get("readonly.txt")
+        report.check(info is not None and info.external_attr & 0x01, f"{label}: the writer stored the read-only bit")
+    if streamed == "yes":
+        report.check(all(i.flag_bits & 0x08 for i in infos.values()), f"{label}: every member has a data descriptor")
+
+    status, _ = wine.run(["unzip", "-o", "-j", windows_path(archive), windows_path(out, True)], work)
+    report.check(status == 0, f"{label}: unzip -o -j exits 0", f"exit {status}")
+    expected_files = set(names) | {"text/", "text/deeper/"}
+    found = files_below(out) if os.path.isdir(out) else set()
+    report.check(found == expected_files, f"{label}: exactly the tree's files extracted",
+                 f"extra {sorted(found - expected_files)}, missing {sorted(expected_files - found)}")
+    for name, contents, _, _ in SOURCE_TREE:
+        path = os.path.join(out, name)
+        info = infos.get(name)
+        if not os.path.isfile(path) or info is None:
+            report.check(False, f"{label}: {name} extracted")
+            continue
+        with open(path, "rb") as f:
+            data = f.read()
+        report.check(data == contents, f"{label}: {name} byte-exact", f"{len(data)} bytes, expected {len(contents)}")
+        st = os.stat(path)
+        expected_time = dos_time_seconds(info.date_time)
+        report.check(abs(st.st_mtime - expected_time) <= 2, f"{label}: {name} has the member's time",
+                     f"{time.ctime(st.st_mtime)}, member {time.ctime(expected_time)}")
+        want_read_only = bool(info.external_attr & 0x01)
+        is_read_only = not st.st_mode & 0o200
+        report.check(is_read_only == want_read_only,
+                     f"{label}: {name} is {'read-only' if want_read_only else 'writable'}", f"mode {st.st_mode:o}")
+
+    status, _ = wine.run(["unzip", "-t", windows_path(archive)], work)
+    report.check(status == 0, f"{label}: unzip -t exits 0", f"exit {status}")
+    status, listing = wine.run(["unzip", "-v", windows_path(archive)], work)
+    report.check(status == 0, f"{label}: unzip -v exits 0", f"exit {status}")
+    one_crlf = b"\r\r" not in listing and listing.count(b"\n") == listing.count(b"\r\n")
+    report.check(listing.endswith(b"\r\n") and one_crlf, f"{label}: unzip -v ends each line in one CR LF",
+                 listing[:200])
+    listed = listed_names(listing)
+    for name in names:
+        attribute = listed.get(name.encode())
+        if not report.check(attribute is not None, f"{label}: unzip -v lists {name}"):
+            continue
+        want = b"r" if infos[name].external_attr & 0x01 else b"w"
+        report.check(attribute[3:4] == want, f"{label}: unzip -v shows {name} as {want.decode()}", attribute)
+    remove_tree(out)
+
+
+def snapshot(directory):
+    return files_below(directory) if os.path.isdir(directory) else set()
+
+
+def check_hostile_names(report, wine, work, rows, drive_c, keep_paths):
+    mode = "with -j" if keep_paths else "without -j"
+    scratch = os.path.join(work, "hostile-" + ("kept" if keep_paths else "dropped"))
+    cwd = os.path.join(scratch, "cwd")
+    os.makedirs(cwd)
+    archive = os.path.join(scratch, "hostile.zip")
+    members = [(name.encode(), f"payload of {name}".encode()) for name, _, _ in rows]
+    members.append((b"safe/ok.txt", b"a harmless member"))
+    write_raw_names(archive, members)
+    with zipfile.ZipFile(archive) as z:
+        stored = [i.filename for i in z.infolist()]
+    report.check(stored == [m[0].decode() for m in members], f"hostile {mode}: names stored byte for byte", stored)
+
+    # The output directory sits three levels down, so "../../" stays inside
+    # the scratch tree where the listing sees it.
+    out_relative = "d1/d2/out/"
+    out = os.path.join(scratch, out_relative)
+    before = snapshot(scratch)
+    before_c = snapshot(drive_c)
+    arguments = ["unzip", "-o"] + (["-j"] if keep_paths else []) + [windows_path(archive), windows_path(out, True)]
+    status, _ = wine.run(arguments, cwd)
+    report.check(status is not None and status >= 1, f"hostile {mode}: the run warns (exit >= 1)", f"exit {status}")
+
+    new = snapshot(scratch) - before
+    outside = sorted(p for p in new if not (out_relative.startswith(p) or p.startswith(out_relative)))
+    report.check(not outside, f"hostile {mode}: nothing written outside the output directory", outside)
+    new_c = sorted(snapshot(drive_c) - before_c)
+    report.check(not new_c, f"hostile {mode}: nothing written on drive C", new_c)
+
+    expected = {}
+    for name, kept, dropped in rows:
+        landing = kept if keep_paths else dropped
+        if landing != "-":
+            expected[landing] = f"payload of {name}".encode()
+    expected["safe/ok.txt" if keep_paths else "ok.txt"] = b"a harmless member"
+    for landing, contents in expected.items():
+        path = os.path.join(out, landing)
+        data = open(path, "rb").read() if os.path.isfile(path) else None
+        report.check(data == contents, f"hostile {mode}: {landing} written inside with its bytes",
+                     "missing" if data is None else data)
+    found = {p for p in snapshot(out) if not p.endswith("/")}
+    report.check(found == set(expected), f"hostile {mode}: no other file inside",
+                 sorted(found ^ set(expected)))
+
+
+def check_shift_jis_names(report, wine, work, rows):
+    scratch = os.path.join(work, "shift-jis")
+    os.makedirs(scratch)
+    archive = os.path.join(scratch, "names.zip")
+    members = []
+    for name, _, _ in rows:
+        raw = name.encode("cp932")
+        members.append((raw, b"" if raw.endswith(b"/") else f"contents of {name}".encode()))
+    report.check(all(b"\x5c" in raw for raw, _ in members), "Shift JIS: every stored name holds the byte 0x5C")
+    write_raw_names(archive, members)
+
+    status, listing = wine.run(["unzip", "-v", windows_path(archive)], scratch)
+    listed = listed_names(listing)
+    report.check(status == 0 and all(raw in listed for raw, _ in members),
+                 "Shift JIS: unzip -v lists the names in code page 932", f"exit {status}, {sorted(listed)}")
+
+    for keep_paths in (True, False):
+        mode = "with -j" if keep_paths else "without -j"
+        out = os.path.join(scratch, "out-kept" if keep_paths else "out-dropped")
+        arguments = ["unzip", "-o"] + (["-j"] if keep_paths else []) + [windows_path(archive), windows_path(out, True)]
+        status, _ = wine.run(arguments, scratch)
+        report.check(status == 0, f"Shift JIS {mode}: exits 0", f"exit {status}")
+        expected = set()
+        for (name, kept, dropped), (raw, contents) in zip(rows, members):
+            landing = kept if keep_paths else dropped
+            if landing == "-":
+                continue
+            expected.add(landing)
+            parts = landing.rstrip("/").split("/")
+            expected.update("/".join(parts[:i]) + "/" for i in range(1, len(parts)))
+            path = os.path.join(out, landing)
+            if landing.endswith("/"):
+                report.check(os.path.isdir(path), f"Shift JIS {mode}: directory {landing} made")
+            else:
+                data = open(path, "rb").read() if os.path.isfile(path) else None
+                report.check(data == contents, f"Shift JIS {mode}: {name} lands at {landing}",
+                             "missing" if data is None else data)
+        found = snapshot(out)
+        report.check(found == expected, f"Shift JIS {mode}: no name split at 0x5C",
+                     f"extra {sorted(found - expected)}, missing {sorted(expected - found)}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--tool", required=True, help="tovra.exe")
+    parser.add_argument("--runner", required=True, help="scripts/wine-run.sh")
+    parser.add_argument("--data", required=True, help="folder of the data files")
+    parser.add_argument("--prefix", required=True, help="the Wine prefix (for its drive C)")
+    parser.add_argument("--work", required=True, help="an empty scratch directory")
+    args = parser.parse_args()
+
+    report = Report()
+    wine = Wine(args.runner, os.path.abspath(args.tool))
+    work = os.path.abspath(args.work)
+    source = os.path.join(work, "source")
+    make_source_tree(source)
+    for row in read_data_file(os.path.join(args.data, "peer-archives.txt")):
+        if len(row) != 5:
+            report.check(False, f"peer-archives.txt row {row}", "expected 5 fields")
+            continue
+        check_peer_archive(report, wine, work, source, row)
+
+    hostile = read_data_file(os.path.join(args.data, "hostile-names.txt"))
+    drive_c = os.path.join(args.prefix, "drive_c")
+    for keep_paths in (True, False):
+        check_hostile_names(report, wine, work, hostile, drive_c, keep_paths)
+
+    check_shift_jis_names(report, wine, work, read_data_file(os.path.join(args.data, "shift-jis-names.txt")))
+
+    print(f"{report.passed} passed, {report.failed} failed")
+    return 1 if report.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

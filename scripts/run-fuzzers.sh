@@ -6,6 +6,8 @@ build=$1
 seconds=${2:-20}
 root=$(cd "$(dirname "$0")/.." && pwd)
 status=0
+passed=0
+failed=0
 for bin in "$build"/fuzz/*_fuzzer; do
   [ -x "$bin" ] || continue
   name=$(basename "$bin" _fuzzer)
@@ -14,7 +16,11 @@ for bin in "$build"/fuzz/*_fuzzer; do
   echo "fuzz: $name for ${seconds}s"
   if ! "$bin" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 "$work" >"$work.log" 2>&1; then
     echo "fuzz: $name FAILED"; tail -40 "$work.log"; status=1
+    failed=$((failed + 1))
+  else
+    passed=$((passed + 1))
   fi
   rm -rf "$work" "$work.log"
 done
+echo "fuzz: $passed passed, $failed failed"
 exit $status

@@ -222,7 +222,7 @@ TEST_F(ExtractPeers, SevenZipAtLevels1And5And9) {
 TEST_F(ExtractPeers, Bsdtar) {
     if (!ToolPresent("bsdtar")) GTEST_SKIP() << "bsdtar not installed";
     // bsdtar streams its members (data descriptors) and stores no DOS bits.
-    ASSERT_EQ(Shell("cd " + Quote(source) + " && bsdtar --format zip -cf " + Quote(archive) + ListArgs()), 0);
+    ASSERT_EQ(Shell("cd " + Quote(source) + " && bsdtar --format=zip -cf " + Quote(archive) + ListArgs()), 0);
     ExpectExtractsExactly(false, true);
 }
 

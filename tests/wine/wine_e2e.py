@@ -8,7 +8,7 @@ Three groups, each driven by a data file in this folder:
                        and every file must match the tree byte for byte, carry
                        the member's DOS time (within 2 s) and be read-only
                        exactly when the member's DOS read-only bit is set;
-                       "unzip -t" must give 0 and "unzip -v" list every name.
+                       "tovra unzip -t" must give 0 and "tovra unzip -v" list every name.
   hostile-names.txt    names that try to lead out of the output directory;
                        with and without -j nothing may appear outside it, the
                        run must warn, and what remains of each name lands inside.
@@ -55,6 +55,10 @@ class Report:
         return ok
 
 
+# tovra's extraction subcommand: the library's Unzip export behind it.
+EXTRACT_COMMAND = "unzip"
+
+
 class Wine:
     """Runs tovra.exe through wine-run.sh from a given working directory."""
 
@@ -62,10 +66,12 @@ class Wine:
         self.runner = runner
         self.tool = tool
 
-    def run(self, arguments, cwd):
-        """Returns (exit status or None on a hang, standard output bytes)."""
+    def extract(self, arguments, cwd):
+        """Runs `tovra.exe unzip ARGUMENTS...`; returns (exit status or None on a
+        hang, standard output bytes)."""
         try:
-            done = subprocess.run(["bash", self.runner, self.tool] + arguments, cwd=cwd, stdin=subprocess.DEVNULL,
+            done = subprocess.run(["bash", self.runner, self.tool, EXTRACT_COMMAND] + arguments, cwd=cwd,
+                                  stdin=subprocess.DEVNULL,
                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=RUN_TIMEOUT)
         except subprocess.TimeoutExpired:
             return None, b""
@@ -217,7 +223,7 @@ def make_peer_archive(writer, options, source, archive):
     if writer == "7z":
         command = ["7z", "a", "-tzip"] + options.split() + [archive] + names
     elif writer == "bsdtar":
-        command = ["bsdtar", "--format", "zip", "-cf", archive] + names
+        command = ["bsdtar", "--format=zip", "-cf", archive] + names
     else:
         return f"unknown writer {writer}"
     done = subprocess.run(command, cwd=source, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
@@ -294,8 +300,8 @@ def check_peer_archive(report, wine, work, source, row):
     if streamed == "yes":
         report.check(all(i.flag_bits & 0x08 for i in infos.values()), f"{label}: every member has a data descriptor")
 
-    status, _ = wine.run(["unzip", "-o", "-j", windows_path(archive), windows_path(out, True)], work)
-    report.check(status == 0, f"{label}: unzip -o -j exits 0", f"exit {status}")
+    status, _ = wine.extract(["-o", "-j", windows_path(archive), windows_path(out, True)], work)
+    report.check(status == 0, f"{label}: tovra unzip -o -j exits 0", f"exit {status}")
     expected_files = set(names) | {"text/", "text/deeper/"}
     found = files_below(out) if os.path.isdir(out) else set()
     report.check(found == expected_files, f"{label}: exactly the tree's files extracted",
@@ -318,20 +324,20 @@ def check_peer_archive(report, wine, work, source, row):
         report.check(is_read_only == want_read_only,
                      f"{label}: {name} is {'read-only' if want_read_only else 'writable'}", f"mode {st.st_mode:o}")
 
-    status, _ = wine.run(["unzip", "-t", windows_path(archive)], work)
-    report.check(status == 0, f"{label}: unzip -t exits 0", f"exit {status}")
-    status, listing = wine.run(["unzip", "-v", windows_path(archive)], work)
-    report.check(status == 0, f"{label}: unzip -v exits 0", f"exit {status}")
+    status, _ = wine.extract(["-t", windows_path(archive)], work)
+    report.check(status == 0, f"{label}: tovra unzip -t exits 0", f"exit {status}")
+    status, listing = wine.extract(["-v", windows_path(archive)], work)
+    report.check(status == 0, f"{label}: tovra unzip -v exits 0", f"exit {status}")
     one_crlf = b"\r\r" not in listing and listing.count(b"\n") == listing.count(b"\r\n")
-    report.check(listing.endswith(b"\r\n") and one_crlf, f"{label}: unzip -v ends each line in one CR LF",
+    report.check(listing.endswith(b"\r\n") and one_crlf, f"{label}: tovra unzip -v ends each line in one CR LF",
                  listing[:200])
     listed = listed_names(listing)
     for name in names:
         attribute = listed.get(name.encode())
-        if not report.check(attribute is not None, f"{label}: unzip -v lists {name}"):
+        if not report.check(attribute is not None, f"{label}: tovra unzip -v lists {name}"):
             continue
         want = b"r" if infos[name].external_attr & 0x01 else b"w"
-        report.check(attribute[3:4] == want, f"{label}: unzip -v shows {name} as {want.decode()}", attribute)
+        report.check(attribute[3:4] == want, f"{label}: tovra unzip -v shows {name} as {want.decode()}", attribute)
     remove_tree(out)
 
 
@@ -358,8 +364,8 @@ def check_hostile_names(report, wine, work, rows, drive_c, keep_paths):
     out = os.path.join(scratch, out_relative)
     before = snapshot(scratch)
     before_c = snapshot(drive_c)
-    arguments = ["unzip", "-o"] + (["-j"] if keep_paths else []) + [windows_path(archive), windows_path(out, True)]
-    status, _ = wine.run(arguments, cwd)
+    arguments = ["-o"] + (["-j"] if keep_paths else []) + [windows_path(archive), windows_path(out, True)]
+    status, _ = wine.extract(arguments, cwd)
     report.check(status is not None and status >= 1, f"hostile {mode}: the run warns (exit >= 1)", f"exit {status}")
 
     new = snapshot(scratch) - before
@@ -395,16 +401,16 @@ def check_shift_jis_names(report, wine, work, rows):
     report.check(all(b"\x5c" in raw for raw, _ in members), "Shift JIS: every stored name holds the byte 0x5C")
     write_raw_names(archive, members)
 
-    status, listing = wine.run(["unzip", "-v", windows_path(archive)], scratch)
+    status, listing = wine.extract(["-v", windows_path(archive)], scratch)
     listed = listed_names(listing)
     report.check(status == 0 and all(raw in listed for raw, _ in members),
-                 "Shift JIS: unzip -v lists the names in code page 932", f"exit {status}, {sorted(listed)}")
+                 "Shift JIS: tovra unzip -v lists the names in code page 932", f"exit {status}, {sorted(listed)}")
 
     for keep_paths in (True, False):
         mode = "with -j" if keep_paths else "without -j"
         out = os.path.join(scratch, "out-kept" if keep_paths else "out-dropped")
-        arguments = ["unzip", "-o"] + (["-j"] if keep_paths else []) + [windows_path(archive), windows_path(out, True)]
-        status, _ = wine.run(arguments, scratch)
+        arguments = ["-o"] + (["-j"] if keep_paths else []) + [windows_path(archive), windows_path(out, True)]
+        status, _ = wine.extract(arguments, scratch)
         report.check(status == 0, f"Shift JIS {mode}: exits 0", f"exit {status}")
         expected = set()
         for (name, kept, dropped), (raw, contents) in zip(rows, members):

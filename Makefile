@@ -10,7 +10,7 @@ WINDOWS := $(BUILD)/windows
 FUZZ := $(BUILD)/fuzz
 CMAKE_FLAGS ?=
 
-.PHONY: all deps native windows asan fuzz run test test-native test-asan test-windows test-fuzz bench clean
+.PHONY: all deps native windows asan fuzz run test test-format test-native test-asan test-windows test-fuzz bench clean
 
 all: native
 
@@ -53,7 +53,10 @@ test-windows: windows
 test-fuzz: fuzz
 	bash scripts/run-fuzzers.sh $(FUZZ) 20
 
-test: test-native test-asan test-windows test-fuzz
+test-format: deps
+	bash scripts/check-format.sh
+
+test: test-format test-native test-asan test-windows test-fuzz
 
 bench: deps
 	cmake -S . -B $(BUILD)/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOVRA_BUILD_BENCH=ON -DTOVRA_BUILD_TESTS=OFF

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build make python3
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   libgtest-dev googletest zlib1g-dev libdeflate-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev
   wine wine64 xvfb xauth

@@ -35,17 +35,17 @@ inline constexpr size_t kSlideWindowSize = 0x8000;
 
 // Option fields set by the command line (all 0 after ResetRunState).
 struct ExtractOptions {
-    int32_t listLevel = 0;          // 0 extract/test, 1 short listing, 2+ verbose listing
-    int32_t test = 0;               // members are tested, nothing is written
-    int32_t keepPaths = 0;          // j: keep the directory part of member names
-    int32_t lowercaseNames = 0;     // L: mark names of DOS-like hosts for lower case (listing only)
-    int32_t commentLevel = 0;       // z: > 0 shows the archive comment (may go negative)
-    int32_t freshen = 0;            // f: extract only files that already exist
-    int32_t update = 0;             // u, f: keep existing files newer than the member
-    int32_t noExistenceCheck = 0;   // x: overwrite without looking
-    int32_t textConversion = 0;     // a, b: counted, clamped to 2, no effect
-    int32_t volumeLabel = 0;        // $: counted, no effect
-    int32_t keepVersions = 0;       // V: no effect
+    int32_t listLevel = 0;         // 0 extract/test, 1 short listing, 2+ verbose listing
+    int32_t test = 0;              // members are tested, nothing is written
+    int32_t keepPaths = 0;         // j: keep the directory part of member names
+    int32_t lowercaseNames = 0;    // L: mark names of DOS-like hosts for lower case (listing only)
+    int32_t commentLevel = 0;      // z: > 0 shows the archive comment (may go negative)
+    int32_t freshen = 0;           // f: extract only files that already exist
+    int32_t update = 0;            // u, f: keep existing files newer than the member
+    int32_t noExistenceCheck = 0;  // x: overwrite without looking
+    int32_t textConversion = 0;    // a, b: counted, clamped to 2, no effect
+    int32_t volumeLabel = 0;       // $: counted, no effect
+    int32_t keepVersions = 0;      // V: no effect
 };
 
 class Cunzip : public platform::File {
@@ -54,34 +54,34 @@ public:
     ~Cunzip() override;
 
     // ---- interface-level fields (defaults as after construction)
-    platform::File outputFile;           // the member file being written
-    std::string archiveName;             // path of the archive
-    std::string outputDirectory;         // extraction base directory
-    char* nameBuffer = nullptr;          // 261 bytes: current member's name / output name
-    std::string outputPath;              // full path of the file being written
+    platform::File outputFile;                      // the member file being written
+    std::string archiveName;                        // path of the archive
+    std::string outputDirectory;                    // extraction base directory
+    char* nameBuffer = nullptr;                     // 261 bytes: current member's name / output name
+    std::string outputPath;                         // full path of the file being written
     platform::WindowHandle parentWindow = nullptr;  // host window while attached
-    uint32_t bytesDone = 0;              // bytes of the current member written so far
-    int32_t cancelSeen = 0;              // copy of the progress dialog's cancel flag
-    int32_t progressInterval = 1;        // progress update once per that many flushes
+    uint32_t bytesDone = 0;                         // bytes of the current member written so far
+    int32_t cancelSeen = 0;                         // copy of the progress dialog's cancel flag
+    int32_t progressInterval = 1;                   // progress update once per that many flushes
     int32_t progressCountdown = 1;
-    char* sinkPointer = nullptr;         // next free byte of the host's text buffer
+    char* sinkPointer = nullptr;  // next free byte of the host's text buffer
     uint32_t sinkCapacity = 0;
     uint32_t sinkUsed = 0;
-    uint8_t* inputBuffer = nullptr;      // 8196 bytes; inputEnd marks byte 8192
+    uint8_t* inputBuffer = nullptr;  // 8196 bytes; inputEnd marks byte 8192
     uint8_t* inputEnd = nullptr;
-    uint8_t* outputBuffer = nullptr;     // 65537 bytes
-    int32_t memoryMode = 0;              // 1 while UnzipExtractToMem runs
+    uint8_t* outputBuffer = nullptr;  // 65537 bytes
+    int32_t memoryMode = 0;           // 1 while UnzipExtractToMem runs
     platform::MemoryHandle memoryBlock = nullptr;
     uint8_t* memoryWritePointer = nullptr;
     uint32_t memorySize = 0;
-    int32_t processAllMembers = 1;       // 0: only members named on the command line
-    int32_t fullSearch = 0;              // search the whole archive for the end record
+    int32_t processAllMembers = 1;  // 0: only members named on the command line
+    int32_t fullSearch = 0;         // search the whole archive for the end record
     ExtractOptions options;
-    char unknownMethodText[16] = {};     // "Unk:%03d" of the current member
+    char unknownMethodText[16] = {};        // "Unk:%03d" of the current member
     std::vector<std::string> ArgumentList;  // archive, output directory, member names
-    platform::File recordFile;           // enumeration records
-    int32_t enumerationMode = 0;         // 1 while UnzipOpenArchive lists the archive
-    uint8_t* recordBuffer = nullptr;     // 558 bytes: the record being filled
+    platform::File recordFile;              // enumeration records
+    int32_t enumerationMode = 0;            // 1 while UnzipOpenArchive lists the archive
+    uint8_t* recordBuffer = nullptr;        // 558 bytes: the record being filled
 
     // Appends one text to the host's buffer: `used` grows by n whether or not
     // the text is copied; it is copied (and zero-terminated) only when the new
@@ -142,13 +142,13 @@ public:
     int64_t uncompressedSize = 0;           // local header's uncompressed size
     std::unique_ptr<uint8_t[]> extraField;  // current extra field (central or local), exactly extraFieldLength bytes
     uint32_t extraFieldLength = 0;
-    uint32_t* crcTable = nullptr;           // 256 entries while the member loop runs
-    uint16_t skippedMembers = 0;            // refused by AcceptMember
-    uint16_t givenUpMembers = 0;            // no usable password
-    MemberInfo* currentMember = nullptr;    // the MemberBatch slot being worked on
-    int32_t quiet = 1;                      // 1 by default, changed by nothing: no comment unless asked (z)
+    uint32_t* crcTable = nullptr;            // 256 entries while the member loop runs
+    uint16_t skippedMembers = 0;             // refused by AcceptMember
+    uint16_t givenUpMembers = 0;             // no usable password
+    MemberInfo* currentMember = nullptr;     // the MemberBatch slot being worked on
+    int32_t quiet = 1;                       // 1 by default, changed by nothing: no comment unless asked (z)
     std::unique_ptr<char[]> passwordBuffer;  // 81 bytes from the run's first encrypted member on
-    int32_t passwordGaveUp = 0;             // an empty password was given: stop asking in this run
+    int32_t passwordGaveUp = 0;              // an empty password was given: stop asking in this run
 
     // Field modes of ReadFieldBytes.
     enum FieldMode : int { kFieldSkip = 0, kFieldDisplay = 1, kFieldName = 2, kFieldExtra = 3 };
@@ -186,25 +186,25 @@ public:
 
     // ---- member extraction and output files (output_path.cpp,
     //      overwrite_decision.cpp, member_extract.cpp, member_output.cpp)
-    uint32_t memberCrc = 0;                 // CRC-32 of the member's output so far (finished form)
-    int32_t nameWarning = 0;                // MapOutputPath dropped parts of a hostile name
-    int32_t outputExisted = 1;              // the output path held a file before (1 when unknown)
+    uint32_t memberCrc = 0;                            // CRC-32 of the member's output so far (finished form)
+    int32_t nameWarning = 0;                           // MapOutputPath dropped parts of a hostile name
+    int32_t outputExisted = 1;                         // the output path held a file before (1 when unknown)
     std::unordered_set<std::string> knownDirectories;  // directory strings made or found in this run
-    std::unique_ptr<uint8_t[]> writeBuffer;  // kWriteBufferSize bytes gathered for one write
-    size_t writePending = 0;                // bytes in writeBuffer not yet written
-    uint8_t* memoryBase = nullptr;          // locked start of memoryBlock in memory mode
-    uint32_t memoryCapacity = 0;            // size of memoryBlock in bytes
-    bool fileTimeCacheValid = false;        // MemberFileTime's last conversion
+    std::unique_ptr<uint8_t[]> writeBuffer;            // kWriteBufferSize bytes gathered for one write
+    size_t writePending = 0;                           // bytes in writeBuffer not yet written
+    uint8_t* memoryBase = nullptr;                     // locked start of memoryBlock in memory mode
+    uint32_t memoryCapacity = 0;                       // size of memoryBlock in bytes
+    bool fileTimeCacheValid = false;                   // MemberFileTime's last conversion
     uint32_t fileTimeCacheDos = 0;
     int64_t fileTimeCacheUnix = 0;
 
     static constexpr size_t kWriteBufferSize = size_t{1} << 18;
     // Results of MapOutputPath.
     enum : int {
-        kMapGoOn = 0,              // write the member at outputPath
-        kMapDirectoryFailed = 3,   // a directory could not be made (reported); skip, run result >= 2
-        kMapDirectoryEntry = 77,   // a directory entry: nothing to write, no error
-        kMapNothingLeft = 78,      // nothing of a hostile name remains (warned); skip, run result >= 1
+        kMapGoOn = 0,             // write the member at outputPath
+        kMapDirectoryFailed = 3,  // a directory could not be made (reported); skip, run result >= 2
+        kMapDirectoryEntry = 77,  // a directory entry: nothing to write, no error
+        kMapNothingLeft = 78,     // nothing of a hostile name remains (warned); skip, run result >= 1
     };
     // Results of DecideOverwrite.
     enum : int { kOverwriteExtract = 0, kOverwriteSkip = 1 };

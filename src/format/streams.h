@@ -17,9 +17,15 @@ public:
     virtual size_t Write(const void* data, size_t n) = 0;
     // Moves the write position relative to the current one; false when the
     // stream cannot be repositioned (then nothing moved).
-    virtual bool SeekRelative(int64_t offset) { (void)offset; return false; }
+    virtual bool SeekRelative(int64_t offset) {
+        (void)offset;
+        return false;
+    }
     // Moves the write position to an absolute offset; false when not possible.
-    virtual bool SeekAbsolute(int64_t offset) { (void)offset; return false; }
+    virtual bool SeekAbsolute(int64_t offset) {
+        (void)offset;
+        return false;
+    }
     // Current write position (bytes from the start), or -1 when unknown.
     virtual int64_t Position() const { return -1; }
 };

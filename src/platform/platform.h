@@ -35,9 +35,9 @@ enum : uint32_t {
 };
 
 enum class OpenMode {
-    kRead,          // existing file, read only
-    kCreate,        // create or truncate, write only
-    kReadWrite,     // existing file, read and write
+    kRead,             // existing file, read only
+    kCreate,           // create or truncate, write only
+    kReadWrite,        // existing file, read and write
     kCreateReadWrite,  // create or truncate, read and write
 };
 
@@ -87,8 +87,8 @@ struct FileStatus {
     uint64_t size = 0;
     int64_t modificationTime = 0;  // seconds since 1970 UTC
     uint32_t linkCount = 0;
-    uint32_t mode = 0;             // Unix-style mode word (type and permission bits)
-    uint32_t attributes = 0;       // Windows attribute bits (kAttr*)
+    uint32_t mode = 0;        // Unix-style mode word (type and permission bits)
+    uint32_t attributes = 0;  // Windows attribute bits (kAttr*)
 };
 
 // Status by name. A missing file gives exists = false and returns false.
@@ -196,7 +196,7 @@ enum MessageResult { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 // Shows a modal message box owned by `owner` (may be null). `text` and
 // `caption` are UTF-8. Natively the current UiHost answers (see ui_host.h).
 int ShowMessage(WindowHandle owner, const std::string& text, const std::string& caption, MessageIcon icon,
-               MessageButtons buttons);
+                MessageButtons buttons);
 void Beep();
 // The system sound of MessageBeep type `soundType` (1 the default beep, 64 the
 // information sound, ...); natively the same as Beep().

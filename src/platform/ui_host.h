@@ -16,8 +16,8 @@
 namespace tovra::platform {
 
 struct OverwriteQuestion {
-    std::string path;            // ANSI, '\' as separator
-    int64_t memberTime = 0;      // seconds since 1970 UTC
+    std::string path;        // ANSI, '\' as separator
+    int64_t memberTime = 0;  // seconds since 1970 UTC
     uint64_t memberSize = 0;
     int64_t diskTime = 0;
     uint64_t diskSize = 0;

@@ -92,9 +92,11 @@ int Inflater::WrapWindow() {
 
 // The input ended inside a block. A member whose declared size is already in
 // the window ends there (its last end-of-block code may be missing); anything
-// else is invalid data.
+// else is invalid data. Once the window has been flushed, its position no
+// longer counts the member's bytes: cutting it to the declared size would end
+// the member at a length that is neither declared nor decoded.
 int Inflater::FinishAtInputEnd() {
-    if (declaredSize_ > static_cast<int64_t>(windowPosition_)) return kInflateBadData;
+    if (windowFilled_ || declaredSize_ > static_cast<int64_t>(windowPosition_)) return kInflateBadData;
     const size_t count = static_cast<size_t>(std::max<int64_t>(declaredSize_, 0));
     windowPosition_ = 0;
     finished_ = true;

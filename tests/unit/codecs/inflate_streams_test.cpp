@@ -202,6 +202,35 @@ TEST(InflateStreams, MissingEndOfBlockEndsAtTheDeclaredSize) {
     EXPECT_EQ(Inflate(stream, 40).result, kInflateBadData);  // declared size not reached
 }
 
+TEST(InflateStreams, MissingEndOfBlockAfterAWindowFlushIsInvalid) {
+    // A stored block one window and two bytes long, then a final block with
+    // "ab" whose end-of-block code is missing. More than a window went out, so
+    // no declared size can be met by cutting the window: a small one used to
+    // end the member after 32768 + 3 bytes, neither its size nor the stream's.
+    BitWriter w;
+    w.Bits(0, 1);
+    w.Bits(0, 2);
+    w.Align();
+    constexpr uint32_t kStoredLength = 32770;
+    w.Bits(kStoredLength, 16);
+    w.Bits(~kStoredLength & 0xFFFF, 16);
+    for (uint32_t i = 0; i < kStoredLength; ++i) w.Bits('s', 8);
+    std::vector<uint8_t> literal(257, 0);
+    literal['x'] = 1;
+    literal['a'] = 2;
+    literal['b'] = 3;
+    literal[256] = 3;
+    DynamicHeader(w, true, literal, {1});
+    w.Code(0b10, 2);
+    w.Code(0b110, 3);
+    const Bytes stream = w.Finish();
+
+    for (int64_t declared : {int64_t{3}, int64_t{kStoredLength + 2}}) {
+        const InflateRun run = Inflate(stream, declared);
+        EXPECT_EQ(run.result, kInflateBadData) << declared;
+    }
+}
+
 TEST(InflateStreams, DynamicDistanceSymbols30And31AreInvalid) {
     for (unsigned symbol : {30u, 31u}) {
         std::vector<uint8_t> distance(32, 0);

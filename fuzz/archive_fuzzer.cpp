@@ -1,15 +1,22 @@
 // archive_fuzzer.cpp - the archive scan on arbitrary bytes.
 //
 // Each input is written to one temporary file and run through the extraction
-// engine three ways: a verbose listing with the case marks and the comment,
+// engine five ways: a verbose listing with the case marks and the comment,
 // a test run (every member read, decompressed and checked, nothing written),
-// and a listing with the whole-file end-record search. The engine must come
-// back with a result code every time, without touching memory it does not
-// own and without hanging. Questions are answered No / Cancel, silently.
+// a listing with the whole-file end-record search, an extraction with paths
+// into a scratch directory of this process (emptied after every input), and
+// the extraction of every member into a memory block as UnzipExtractToMem
+// does it. The engine must come back with a result code every time, without
+// touching memory it does not own and without hanging. Questions are
+// answered No / Cancel, silently.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
+#include "api/extract_context.h"
 #include "extract/Cunzip.h"
 #include "extract/process_state.h"
 #include "platform/platform.h"
@@ -43,6 +50,33 @@ const std::string& ScratchArchive() {
     return file.path;
 }
 
+// One scratch directory for the whole process (named after the scratch
+// archive, so it is unique too); its contents are removed after every input
+// and the directory itself when the process ends.
+struct ScratchDirectory {
+    std::filesystem::path path;
+    ScratchDirectory() {
+        std::error_code error;
+        path = std::filesystem::path(ScratchArchive() + ".out");
+        if (!std::filesystem::create_directory(path, error) || error) path.clear();
+    }
+    void Empty() const {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
+            std::filesystem::remove_all(entry.path(), error);
+        }
+    }
+    ~ScratchDirectory() {
+        std::error_code error;
+        if (!path.empty()) std::filesystem::remove_all(path, error);
+    }
+};
+
+const ScratchDirectory& ScratchOutput() {
+    static const ScratchDirectory directory;
+    return directory;
+}
+
 template <typename Configure>
 void RunOnce(const std::string& path, Configure configure) {
     tovra::extract::ProcessState() = tovra::extract::ExtractProcessState{};
@@ -56,6 +90,22 @@ void RunOnce(const std::string& path, Configure configure) {
     configure(context);
     (void)context.ProcessArchive();
     context.ReleaseRunBuffers();
+}
+
+// The name recorded by the first central header in the input (empty when
+// there is none): UnzipExtractToMem selects members by their exact name, so
+// this is what reaches its extraction.
+std::string FirstCentralName(const uint8_t* data, size_t size) {
+    constexpr size_t kHeaderSize = 46;
+    constexpr size_t kNameLengthAt = 28;
+    for (size_t at = 0; at + kHeaderSize <= size; ++at) {
+        if (data[at] != 'P' || data[at + 1] != 'K' || data[at + 2] != 1 || data[at + 3] != 2) continue;
+        size_t length = data[at + kNameLengthAt] | (data[at + kNameLengthAt + 1] << 8);
+        length = std::min({length, size - at - kHeaderSize, size_t{260}});
+        std::string name(reinterpret_cast<const char*>(data + at + kHeaderSize), length);
+        return name.substr(0, name.find('\0'));
+    }
+    return {};
 }
 
 }  // namespace
@@ -80,5 +130,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         c.options.listLevel = 1;
         c.fullSearch = 1;
     });
+    const ScratchDirectory& output = ScratchOutput();
+    if (!output.path.empty()) {
+        RunOnce(path, [&output](tovra::extract::Cunzip& c) {
+            c.options.keepPaths = 1;
+            c.outputDirectory = output.path.string() + "/";
+        });
+        output.Empty();
+    }
+    {
+        tovra::api::ExtractContext context;
+        tovra::platform::MemoryHandle block = nullptr;
+        uint32_t blockSize = 0;
+        const std::string member = FirstCentralName(data, size);
+        (void)context.ExtractToMemoryRun(nullptr, path.c_str(), member.c_str(), &block, &blockSize);
+        if (block != nullptr) tovra::platform::GlobalFree(block);
+    }
     return 0;
 }

@@ -144,7 +144,9 @@ int Inflater::InflateStored() {
             if (result != kInflateOk) return result;
             if (left == 0) break;
         }
-        if (!Need(8)) return kInflateBadData;
+        // Stored bytes are data, not look-ahead: zero bits read past the end
+        // of the input would make up a byte.
+        if (!Need(8) || bitCount_ < 8) return kInflateBadData;
         window_[windowPosition_++] = static_cast<uint8_t>(bitBuffer_);
         Drop(8);
         --left;

@@ -81,6 +81,23 @@ TEST(InflateStreams, StoredLengthCheck) {
     EXPECT_FALSE(ZlibInflate(stream, zlibOut));
 }
 
+TEST(InflateStreams, StoredBlockCutShortIsInvalid) {
+    // Three bytes announced, two present: the third must not be made up as a
+    // zero byte, whatever size the member declares.
+    BitWriter w;
+    w.Bits(1, 1);
+    w.Bits(0, 2);
+    w.Align();
+    w.Bits(3, 16);
+    w.Bits(0xFFFC, 16);
+    w.Bits('a', 8);
+    w.Bits('b', 8);
+    const Bytes stream = w.Finish();
+    for (int64_t declared : {0, 2, 3}) EXPECT_EQ(Inflate(stream, declared).result, kInflateBadData) << declared;
+    Bytes zlibOut;
+    EXPECT_FALSE(ZlibInflate(stream, zlibOut));
+}
+
 TEST(InflateStreams, BlockTypeThree) {
     BitWriter w;
     w.Bits(1, 1);

@@ -92,6 +92,13 @@ MappedName MapMemberName(const char* name, bool keepPaths) {
             mapped.unsafe = true;
             continue;
         }
+        // A device name would open the device instead of a file: the member
+        // is written under the name with a '_' in front, and the run warns.
+        if (platform::IsReservedDeviceName(component)) {
+            mapped.unsafe = true;
+            kept.push_back("_" + component);
+            continue;
+        }
         kept.push_back(component);
     }
     // A drive prefix on what is now the first component ("C:x", "C:" before

@@ -130,6 +130,15 @@ private:
     void* state_ = nullptr;
 };
 
+// True when `component` (one name without separators) is a Windows device
+// name: CON, PRN, AUX, NUL, COM1-COM9 or LPT1-LPT9 in any case, alone or
+// before an extension, with trailing dots or spaces ignored ("nul.txt", "Com1 ").
+// Pure text check, the same on both builds.
+bool IsWindowsDeviceName(const std::string& component);
+// True when this system opens a device instead of a file for such a name
+// (Windows: IsWindowsDeviceName; elsewhere never).
+bool IsReservedDeviceName(const std::string& component);
+
 // Longest file-name component the volume of `path` allows (255 when unknown).
 uint32_t MaxComponentLength(const std::string& path);
 

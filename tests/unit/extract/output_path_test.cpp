@@ -98,6 +98,32 @@ TEST(OutputPathMapping, ShiftJisTrailByteIsNotASeparator) {
     EXPECT_EQ(MapMemberName(name.c_str(), false).path, "f\x95\x5C.txt");
 }
 
+// Windows opens a device for CON, NUL, COM1, ... whatever extension or
+// directory they stand in; there such a component gets a '_' in front and the
+// run warns. Elsewhere they are ordinary names.
+TEST(OutputPathMapping, DeviceNamesNeverReachTheSystemOnWindows) {
+    for (const char* device : {"con", "NUL.txt", "Aux.tar.gz", "com1", "lpt9.log", "prn ", "con."}) {
+        EXPECT_TRUE(platform::IsWindowsDeviceName(device)) << device;
+    }
+    for (const char* plain : {"console", "com0", "com10", "lpt", "nul_", "xcon", "", "."}) {
+        EXPECT_FALSE(platform::IsWindowsDeviceName(plain)) << plain;
+    }
+    const MappedName kept = MapMemberName("nul.txt/d/CON", true);
+    const MappedName dropped = MapMemberName("d/com1.log", false);
+#ifdef _WIN32
+    EXPECT_EQ(kept.path, "_nul.txt/d/_CON");
+    EXPECT_EQ(kept.directories, "_nul.txt/d/");
+    EXPECT_TRUE(kept.unsafe);
+    EXPECT_EQ(dropped.path, "_com1.log");
+    EXPECT_TRUE(dropped.unsafe);
+#else
+    EXPECT_EQ(kept.path, "nul.txt/d/CON");
+    EXPECT_FALSE(kept.unsafe);
+    EXPECT_EQ(dropped.path, "com1.log");
+    EXPECT_FALSE(dropped.unsafe);
+#endif
+}
+
 // MapOutputPath on a real directory: each hostile name, with and without j,
 // either lands inside the output directory or is skipped, always with a
 // warning, and nothing appears beside the output directory.

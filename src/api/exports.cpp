@@ -18,14 +18,14 @@
 #include <optional>
 #include <string>
 
-#include "api/archive_context.h"
+#include "archive/archive_context.h"
 #include "api/extract_all.h"
 #include "api/extract_context.h"
 #include "tovra.h"
 
 namespace {
 
-using tovra::api::ArchiveContext;
+using tovra::archive::ArchiveContext;
 using tovra::api::ExtractContext;
 
 // The result of an export whose run could not start.

@@ -27,14 +27,10 @@ std::optional<std::string> BuildExtractAllCommandLine(const std::string& archive
         line += "-n ";
     }
 
-    const char* last = outputDirectory.c_str();
-    for (const char* p = last; *p != '\0'; p = platform::NextChar(p)) {
-        last = p;
-    }
+    // ':' (a drive's current directory, "D:") is never the second byte of a
+    // double-byte character, so looking at the last byte is enough for it.
     std::string directory = outputDirectory;
-    const bool endsInSeparator =
-        platform::NextChar(last) == last + 1 && (*last == '\\' || *last == '/' || *last == ':');
-    if (!endsInSeparator) {
+    if (!platform::EndsInSeparator(directory) && directory.back() != ':') {
         directory += '\\';
     }
     line += "\"" + archivePath + "\" \"" + directory + "\"";

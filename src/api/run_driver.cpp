@@ -14,7 +14,13 @@
 // output directory. (Resolved after the change of directory, a relative
 // archive path would be looked for inside the output directory, and relative
 // output paths, which carry the output directory as their prefix, would land
-// in a copy of it nested inside itself.)
+// in a copy of it nested inside itself.) Without an output directory, or with
+// an empty one, the run writes into the caller's current directory, which
+// becomes the output directory with a trailing separator: every output path
+// is then absolute, and no mapped name is ever read relative to anything else
+// (such as the current directory of another drive). An output directory
+// given without a trailing separator stays a plain prefix ("out" and
+// "readme.txt" give "outreadme.txt"); only its relative part is resolved.
 #include <string>
 
 #include "api/extract_context.h"
@@ -50,26 +56,6 @@ private:
     std::string savedDirectory_;
 };
 
-// True when `path` depends on the current directory: not empty, not rooted
-// and without a drive.
-bool IsRelative(const std::string& path) {
-    return !path.empty() && path[0] != '\\' && path[0] != '/' && !(path.size() >= 2 && path[1] == ':');
-}
-
-// `path` taken relative to `directory` (a current directory as the platform
-// reports it), joined with the separator that the directory itself uses.
-std::string Absolute(const std::string& directory, const std::string& path) {
-    if (directory.empty() || !IsRelative(path)) {
-        return path;
-    }
-    const char last = directory.back();
-    if (last == '\\' || last == '/') {
-        return directory + path;
-    }
-    const char separator = directory.find('/') != std::string::npos ? '/' : '\\';
-    return directory + separator + path;
-}
-
 }  // namespace
 
 int ExtractContext::RunCommandLine(platform::WindowHandle window, const char* commandLine, char* buffer,
@@ -84,20 +70,21 @@ int ExtractContext::RunCommandLine(platform::WindowHandle window, const char* co
     if (ArgumentList.empty()) {
         return 9;
     }
-    ArgumentList[0] = Absolute(callerDirectory, ArgumentList[0]);
+    // Both are resolved while the caller's directory is still current.
+    if (!ArgumentList[0].empty()) {
+        ArgumentList[0] = platform::AbsolutePath(ArgumentList[0]);
+    }
+    outputDirectory = platform::AbsolutePath(ArgumentList.size() >= 2 ? ArgumentList[1] : std::string());
     if (ArgumentList.size() >= 2) {
-        ArgumentList[1] = Absolute(callerDirectory, ArgumentList[1]);
-        outputDirectory = ArgumentList[1];
+        ArgumentList[1] = outputDirectory;
         if (extract::CreatePathDirectories(outputDirectory, window) == 0) {
             return -1;
         }
-        // When the directory is empty, or its last component had no trailing
-        // separator and so was not created, this fails quietly and the run
-        // stays in the caller's directory; output paths carry the output
-        // directory as their prefix anyway.
-        if (!outputDirectory.empty()) {
-            platform::SetCurrentDir(outputDirectory);
-        }
+        // When the last component had no trailing separator and so was not
+        // created, this fails quietly and the run stays in the caller's
+        // directory; output paths carry the output directory as their prefix
+        // anyway.
+        platform::SetCurrentDir(outputDirectory);
     }
     archiveName = ArgumentList[0];
 

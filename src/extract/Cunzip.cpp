@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "codecs/inflate.h"
+#include "extract/message_caption.h"
 #include "extract/name_match.h"
 #include "format/crc32.h"
 #include "platform/ui_host.h"
@@ -40,8 +41,6 @@ static_assert(kMaxNameLength == 260);
 inline constexpr size_t kCommentPiece = 65536;
 inline constexpr size_t kCommentChunk = 32766;
 inline constexpr size_t kPasswordBufferSize = 81;
-
-inline constexpr const char* kMessageCaption = "TOVRA64";
 
 int Raise(int result, int code) { return std::max(result, code); }
 

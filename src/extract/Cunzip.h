@@ -16,7 +16,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "extract/member_batch.h"
@@ -56,7 +55,7 @@ public:
     // ---- interface-level fields (defaults as after construction)
     platform::File outputFile;                      // the member file being written
     std::string archiveName;                        // path of the archive
-    std::string outputDirectory;                    // extraction base directory
+    std::string outputDirectory;                    // prefix of every output path; absolute in a run
     char* nameBuffer = nullptr;                     // 261 bytes: current member's name / output name
     std::string outputPath;                         // full path of the file being written
     platform::WindowHandle parentWindow = nullptr;  // host window while attached
@@ -186,15 +185,14 @@ public:
 
     // ---- member extraction and output files (output_path.cpp,
     //      overwrite_decision.cpp, member_extract.cpp, member_output.cpp)
-    uint32_t memberCrc = 0;                            // CRC-32 of the member's output so far (finished form)
-    int32_t nameWarning = 0;                           // MapOutputPath dropped parts of a hostile name
-    int32_t outputExisted = 1;                         // the output path held a file before (1 when unknown)
-    std::unordered_set<std::string> knownDirectories;  // directory strings made or found in this run
-    std::unique_ptr<uint8_t[]> writeBuffer;            // kWriteBufferSize bytes gathered for one write
-    size_t writePending = 0;                           // bytes in writeBuffer not yet written
-    uint8_t* memoryBase = nullptr;                     // locked start of memoryBlock in memory mode
-    uint32_t memoryCapacity = 0;                       // size of memoryBlock in bytes
-    bool fileTimeCacheValid = false;                   // MemberFileTime's last conversion
+    uint32_t memberCrc = 0;                  // CRC-32 of the member's output so far (finished form)
+    int32_t nameWarning = 0;                 // MapOutputPath dropped parts of a hostile name
+    int32_t outputExisted = 1;               // the output path held a file before (1 when unknown)
+    std::unique_ptr<uint8_t[]> writeBuffer;  // kWriteBufferSize bytes gathered for one write
+    size_t writePending = 0;                 // bytes in writeBuffer not yet written
+    uint8_t* memoryBase = nullptr;           // locked start of memoryBlock in memory mode
+    uint32_t memoryCapacity = 0;             // size of memoryBlock in bytes
+    bool fileTimeCacheValid = false;         // MemberFileTime's last conversion
     uint32_t fileTimeCacheDos = 0;
     int64_t fileTimeCacheUnix = 0;
 
@@ -253,9 +251,6 @@ public:
     int CopyStored();
     int InflateMember();
     int FinishOutputFile();
-    // Makes sure the directories of `directories` (output directory + mapped
-    // part, ending in '/') exist; false after a reported failure.
-    bool EnsureDirectories(const std::string& directories);
 };
 
 // Creates every directory of `path` up to its last separator ('\' or '/').

@@ -7,15 +7,11 @@
 #include "codecs/inflate.h"
 #include "extract/Cunzip.h"
 #include "extract/member_codec_io.h"
+#include "extract/message_caption.h"
 #include "extract/process_state.h"
 #include "platform/platform.h"
 
 namespace tovra::extract {
-namespace {
-
-constexpr const char* kMessageCaption = "TOVRA64";
-
-}  // namespace
 
 void Cunzip::ReportDecoderFailure(const char* cause, const char* methodWord) {
     // String 1 carries the member name, string 2 does not; the library is

@@ -1,24 +1,22 @@
 // output_path.cpp - where a member goes on disk: the name mapping of
 // output_path.h and MapOutputPath, which joins the mapped name to the output
-// directory and creates the directories on the way.
+// directory (always absolute, see the run driver) and creates the directories
+// on the way.
 //
 // The scan steps whole characters with platform::NextChar, so a Shift JIS
-// character whose second byte is 0x5C ('\') stays one character of its
-// component.
+// character whose second byte is 0x5C ('\') or 0x7C ('|') stays one character
+// of its component and is never taken for a separator or replaced.
 #include "extract/output_path.h"
 
 #include <string>
 #include <vector>
 
 #include "extract/Cunzip.h"
+#include "extract/message_caption.h"
 #include "platform/platform.h"
 
 namespace tovra::extract {
 namespace {
-
-constexpr const char* kMessageCaption = "TOVRA64";
-
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
@@ -42,7 +40,7 @@ std::vector<std::string> SplitComponents(const char* name) {
     std::vector<std::string> components(1);
     for (const char* p = name; *p != '\0';) {
         const char* next = platform::NextChar(p);
-        if (next == p + 1 && IsSeparator(*p)) {
+        if (next == p + 1 && platform::IsPathSeparator(*p)) {
             components.emplace_back();
         } else {
             components.back().append(p, static_cast<size_t>(next - p));
@@ -50,6 +48,21 @@ std::vector<std::string> SplitComponents(const char* name) {
         p = next;
     }
     return components;
+}
+
+// Replaces each single-byte character that a Windows name cannot hold with
+// '_' (the bytes of a double-byte character are never looked at alone).
+// Returns true when anything was replaced.
+bool ReplaceForbiddenCharacters(std::string* component) {
+    bool replaced = false;
+    char* const base = component->data();
+    for (const char* p = base; *p != '\0'; p = platform::NextChar(p)) {
+        if (platform::NextChar(p) == p + 1 && platform::IsWindowsForbiddenNameByte(static_cast<unsigned char>(*p))) {
+            base[p - base] = '_';
+            replaced = true;
+        }
+    }
+    return replaced;
 }
 
 std::string Join(const std::vector<std::string>& parts, size_t count) {
@@ -63,7 +76,7 @@ std::string Join(const std::vector<std::string>& parts, size_t count) {
 
 }  // namespace
 
-MappedName MapMemberName(const char* name, bool keepPaths) {
+MappedName MapMemberName(const char* name, bool keepPaths, const platform::FileNameRules& rules) {
     MappedName mapped;
     std::vector<std::string> components = SplitComponents(name);
     // A trailing separator leaves an empty last component: a directory entry.
@@ -92,13 +105,6 @@ MappedName MapMemberName(const char* name, bool keepPaths) {
             mapped.unsafe = true;
             continue;
         }
-        // A device name would open the device instead of a file: the member
-        // is written under the name with a '_' in front, and the run warns.
-        if (platform::IsReservedDeviceName(component)) {
-            mapped.unsafe = true;
-            kept.push_back("_" + component);
-            continue;
-        }
         kept.push_back(component);
     }
     // A drive prefix on what is now the first component ("C:x", "C:" before
@@ -108,6 +114,23 @@ MappedName MapMemberName(const char* name, bool keepPaths) {
         kept[0].erase(0, 2);
         if (kept[0].empty() || IsDotLike(kept[0])) {
             kept.erase(kept.begin());
+        }
+    }
+    // What Windows would read otherwise: a ':' would name a drive or a data
+    // stream, '*' and '?' would fail the open, a device name would open the
+    // device and swallow or misplace the data. The device test looks at the
+    // component as it will be opened, after the replacement, so "NUL:"
+    // becomes the ordinary "NUL_" and "C:NUL" (its drive already dropped)
+    // becomes "_NUL".
+    if (rules.windows) {
+        for (std::string& component : kept) {
+            if (ReplaceForbiddenCharacters(&component)) {
+                mapped.unsafe = true;
+            }
+            if (platform::IsWindowsDeviceName(component, rules.codePage)) {
+                component = "_" + component;
+                mapped.unsafe = true;
+            }
         }
     }
 
@@ -161,43 +184,10 @@ int Cunzip::MapOutputPath() {
     // which is created here when it is missing (for a directory entry too).
     const std::string directories =
         outputDirectory + (mapped.kind == MappedKind::kDirectory ? mapped.path : mapped.directories);
-    if (!EnsureDirectories(directories)) {
+    if (CreatePathDirectories(directories, parentWindow) == 0) {
         return kMapDirectoryFailed;
     }
     return mapped.kind == MappedKind::kDirectory ? kMapDirectoryEntry : kMapGoOn;
-}
-
-bool Cunzip::EnsureDirectories(const std::string& directories) {
-    if (directories.empty() || knownDirectories.count(directories) != 0) {
-        return true;
-    }
-    // The mapped part after the output directory separates its components
-    // with '/' only, a byte that is never the second byte of a double-byte
-    // character, so a plain search finds the parent.
-    const size_t base = outputDirectory.size();
-    if (directories.size() > base + 1 && directories.compare(0, base, outputDirectory) == 0) {
-        const size_t slash = directories.rfind('/', directories.size() - 2);
-        const std::string parent =
-            slash != std::string::npos && slash >= base ? directories.substr(0, slash + 1) : outputDirectory;
-        if (knownDirectories.count(parent) != 0) {
-            // The usual case inside a tree: one directory to make.
-            const std::string directory = directories.substr(0, directories.size() - 1);
-            if (platform::MakeDirectory(directory) || platform::IsDirectory(directory)) {
-                knownDirectories.insert(directories);
-                return true;
-            }
-        }
-    }
-    // The careful walk, which also reports what stands in the way.
-    if (CreatePathDirectories(directories, parentWindow) == 0) {
-        return false;
-    }
-    knownDirectories.insert(outputDirectory);
-    for (size_t slash = directories.find('/', base); slash != std::string::npos;
-         slash = directories.find('/', slash + 1)) {
-        knownDirectories.insert(directories.substr(0, slash + 1));
-    }
-    return true;
 }
 
 }  // namespace tovra::extract

@@ -11,9 +11,18 @@
 // member is then written at what remains; a name of which nothing remains is
 // not written at all. A "." component and empty components ("a//b") are
 // dropped silently, as is the one leading '/' that some writers store.
+//
+// Where the names are written to a Windows file system, every component is
+// then made a name that Windows opens as an ordinary file: each byte it cannot
+// hold (':' '*' '?' '"' '<' '>' '|' and control characters) becomes '_', and a
+// component that is still a device name (CON, NUL, COM1, CONOUT$, "nul .txt",
+// ...) gets a '_' in front. Both count as unsafe. Elsewhere such names are
+// kept as they are.
 #pragma once
 
 #include <string>
+
+#include "platform/platform.h"
 
 namespace tovra::extract {
 
@@ -36,9 +45,11 @@ struct MappedName {
     bool unsafe = false;
 };
 
-// Maps the zero-terminated `name`. With `keepPaths` the directory part is kept
-// (and directory entries map to kDirectory); without it a file keeps only its
-// last component and a directory entry maps to kDirectory with an empty path.
-MappedName MapMemberName(const char* name, bool keepPaths);
+// Maps the zero-terminated `name` for a file system with `rules`. With
+// `keepPaths` the directory part is kept (and directory entries map to
+// kDirectory); without it a file keeps only its last component and a
+// directory entry maps to kDirectory with an empty path.
+MappedName MapMemberName(const char* name, bool keepPaths,
+                         const platform::FileNameRules& rules = platform::SystemFileNameRules());
 
 }  // namespace tovra::extract

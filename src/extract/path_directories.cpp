@@ -12,14 +12,10 @@
 #include <string>
 
 #include "extract/Cunzip.h"
+#include "extract/message_caption.h"
 
 namespace tovra::extract {
 namespace {
-
-// Caption of the library's own message boxes.
-constexpr const char* kMessageCaption = "TOVRA64";
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Offset at which the walk for separators starts (see the file comment).
 size_t WalkStart(const std::string& path) {
@@ -34,7 +30,7 @@ size_t WalkStart(const std::string& path) {
         const char* p = begin + 2;
         int separatorsSeen = 0;
         while (*p != '\0') {
-            if (IsSeparator(*p) && ++separatorsSeen == 2) {
+            if (platform::IsPathSeparator(*p) && ++separatorsSeen == 2) {
                 return static_cast<size_t>(p - begin) + 1;
             }
             p = platform::NextChar(p);
@@ -58,7 +54,7 @@ int CreatePathDirectories(const std::string& path, platform::WindowHandle owner)
     }
     const char* begin = path.c_str();
     for (const char* p = begin + WalkStart(path); *p != '\0'; p = platform::NextChar(p)) {
-        if (!IsSeparator(*p)) {
+        if (!platform::IsPathSeparator(*p)) {
             continue;
         }
         const std::string prefix(begin, static_cast<size_t>(p - begin));

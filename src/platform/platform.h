@@ -130,14 +130,52 @@ private:
     void* state_ = nullptr;
 };
 
-// True when `component` (one name without separators) is a Windows device
-// name: CON, PRN, AUX, NUL, COM1-COM9 or LPT1-LPT9 in any case, alone or
-// before an extension, with trailing dots or spaces ignored ("nul.txt", "Com1 ").
-// Pure text check, the same on both builds.
-bool IsWindowsDeviceName(const std::string& component);
-// True when this system opens a device instead of a file for such a name
-// (Windows: IsWindowsDeviceName; elsewhere never).
-bool IsReservedDeviceName(const std::string& component);
+// True for the two bytes that separate path components on both builds.
+constexpr bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+// True when the last character of `path` (found stepping whole characters of
+// the ANSI code page, so the second byte 0x5C of a double-byte character does
+// not count) is a separator. False for an empty path.
+bool EndsInSeparator(const std::string& path);
+// `path` made independent of the current directory, for a caller that runs
+// somewhere else afterwards: an absolute path comes back unchanged; a relative
+// one (the empty path included) is joined to the current directory with one
+// separator between them, so "" gives the current directory ending in a
+// separator and "out" a path ending in "out". On Windows a rooted path
+// ("\x") gets the current drive and a drive-relative one ("D:x") the current
+// directory of its drive. Nothing else of the text is changed (no "..", dot
+// or space is resolved), so a caller's prefix stays a prefix. Returns `path`
+// unchanged when the current directory cannot be had.
+std::string AbsolutePath(const std::string& path);
+
+// What the file system that names are written to refuses or reads
+// specially. Natively every byte but '/' (and '\', which the platform maps to
+// '/') may stand in a name and no name opens a device.
+struct FileNameRules {
+    // ':' '*' '?' '"' '<' '>' '|' and the control characters 1-31 cannot stand
+    // in a name, and CON, NUL, COM1, ... open devices (Windows).
+    bool windows = false;
+    // The ANSI code page of the names, which decides whether the device names
+    // with a superscript digit (COM or LPT and a superscript 1, 2 or 3) can be
+    // spelt in them.
+    int codePage = 65001;
+};
+// The rules of the system this build runs on.
+FileNameRules SystemFileNameRules();
+// True for a byte that a Windows file name cannot hold (see FileNameRules).
+constexpr bool IsWindowsForbiddenNameByte(unsigned char byte) {
+    return (byte >= 1 && byte <= 31) || byte == ':' || byte == '*' || byte == '?' || byte == '"' || byte == '<' ||
+           byte == '>' || byte == '|';
+}
+// True when Windows opens a device for `component` (one name without
+// separators, in code page `codePage`), deciding as Windows does: trailing
+// dots and spaces are removed, then the part before the first dot is taken,
+// then its trailing spaces are removed, and what is left is compared without
+// case to CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, CONIN$ and CONOUT$, and to
+// COM and LPT followed by a superscript 1, 2 or 3 where the code page can
+// spell one (code page 1252: the bytes 0xB9, 0xB2, 0xB3; 65001: their UTF-8
+// forms; 932: none). So "nul.txt", "NUL .txt", "con..." and "Com1 " are
+// devices. Pure text check, the same on both builds.
+bool IsWindowsDeviceName(const std::string& component, int codePage);
 
 // Longest file-name component the volume of `path` allows (255 when unknown).
 uint32_t MaxComponentLength(const std::string& path);

@@ -144,6 +144,45 @@ TEST_F(RunTest, QuotedArchivePathWithDoubleByteNameAndSpace) {
     EXPECT_EQ(test::ReadWholeFile(folder + "\\out\\m.txt").value_or("<missing>"), "member");
 }
 
+// A current directory whose name ends in a double-byte character with the
+// second byte 0x5C (表 0x95 0x5C, ソ 0x83 0x5C): relative archive paths and
+// output directories are taken inside it, never beside it, and without an
+// output directory (or with an empty one) the member lands in it.
+TEST_F(RunTest, RelativePathsFromADirectoryWhoseNameEndsInSecondByte5C) {
+    ASSERT_EQ(platform::CodePage(), 932);
+    const std::vector<std::string> folderNames = {"\x83\x5C", "\x95\x5C"};
+    for (const std::string& folderName : folderNames) {
+        SCOPED_TRACE(folderName);
+        const std::string folder = dir / folderName;
+        ASSERT_TRUE(platform::MakeDirectory(folder));
+        ASSERT_TRUE(test::WriteWholeFile(folder + "\\a.zip", BuildStoredArchive({{"d/m.txt", "member"}})));
+        const struct {
+            std::string command;
+            std::string landing;  // below the folder
+        } runs[] = {
+            {"a.zip", "m.txt"},
+            {"a.zip \"\"", "m.txt"},
+            {"a.zip out\\", "out/m.txt"},
+            {"a.zip out", "outm.txt"},  // no trailing separator: a plain prefix
+            {"-j a.zip sub\\deeper\\", "sub/deeper/d/m.txt"},
+            {"-j a.zip", "d/m.txt"},
+            {"a.zip " + Quoted(folder + "\\abs\\"), "abs/m.txt"},
+        };
+        ASSERT_TRUE(platform::SetCurrentDir(folder));
+        const std::string inFolder = CurrentDirectory();
+        EXPECT_EQ(Run("-l a.zip"), 0);
+        for (const auto& run : runs) {
+            SCOPED_TRACE(run.command);
+            EXPECT_EQ(Run("-o " + run.command), 0);
+            EXPECT_EQ(CurrentDirectory(), inFolder);
+            EXPECT_EQ(test::ReadWholeFile(folder + "\\" + run.landing).value_or("<missing>"), "member");
+            platform::DeletePath(folder + "\\" + run.landing);
+        }
+        platform::SetCurrentDir(callerDirectory);
+    }
+    EXPECT_EQ(EntriesOf(dir.Path()), folderNames);
+}
+
 #ifndef _WIN32
 // Message boxes and the overwrite question are answered by a script natively;
 // on Windows they would be real windows waiting for a person.

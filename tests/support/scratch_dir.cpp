@@ -27,10 +27,6 @@ constexpr char kSeparator = '\\';
 constexpr char kSeparator = '/';
 #endif
 
-[[maybe_unused]] bool EndsWithSeparator(const std::string& path) {
-    return !path.empty() && (path.back() == '/' || path.back() == '\\');
-}
-
 }  // namespace
 
 ScratchDir::ScratchDir() {
@@ -69,7 +65,7 @@ bool RemoveTree(const std::string& path) {
     platform::SetAttributes(path, platform::kAttrNormal);
     if (!status.isDirectory) return platform::DeletePath(path);
     bool ok = true;
-    const std::string prefix = EndsWithSeparator(path) ? path : path + kSeparator;
+    const std::string prefix = platform::EndsInSeparator(path) ? path : path + kSeparator;
     platform::DirectoryFinder finder;
     platform::FindData entry;
     std::vector<std::string> children;

@@ -9,9 +9,12 @@ Three groups, each driven by a data file in this folder:
                        the member's DOS time (within 2 s) and be read-only
                        exactly when the member's DOS read-only bit is set;
                        "tovra unzip -t" must give 0 and "tovra unzip -v" list every name.
-  hostile-names.txt    names that try to lead out of the output directory;
-                       with and without -j nothing may appear outside it, the
-                       run must warn, and what remains of each name lands inside.
+  hostile-names.txt    names that try to lead out of the output directory or
+                       that Windows reads specially (':', '*', devices); with
+                       and without -j, and with the output directory given
+                       absolute, relative, empty or not at all, nothing may
+                       appear outside it, the run must warn, and what remains
+                       of each name lands inside.
   shift-jis-names.txt  names stored in code page 932 whose characters end in
                        the byte 0x5C; they must stay whole characters.
 
@@ -345,26 +348,49 @@ def snapshot(directory):
     return files_below(directory) if os.path.isdir(directory) else set()
 
 
-def check_hostile_names(report, wine, work, rows, drive_c, keep_paths):
-    mode = "with -j" if keep_paths else "without -j"
-    scratch = os.path.join(work, "hostile-" + ("kept" if keep_paths else "dropped"))
-    cwd = os.path.join(scratch, "cwd")
+def stored_name(text):
+    """The bytes of a stored name of a data file: UTF-8, with {xx} for the byte 0xxx."""
+    return re.sub(rb"\{([0-9a-fA-F]{2})\}", lambda m: bytes([int(m.group(1), 16)]), text.encode())
+
+
+# How the output directory is given: (name, current directory below the
+# scratch tree, output directory argument or None for none). The output
+# directory itself is always d1/d2/out/.
+OUTPUT_DIRECTORY_FORMS = [
+    ("absolute", "cwd", "absolute"),
+    ("relative", "d1/d2", "out\\"),
+    ("empty", "d1/d2/out", ""),
+    ("none", "d1/d2/out", None),
+]
+
+
+def check_hostile_names(report, wine, work, rows, drive_c, keep_paths, form):
+    form_name, cwd_relative, out_argument = form
+    mode = ("with -j" if keep_paths else "without -j") + f", output directory {form_name}"
+    scratch = os.path.join(work, "hostile-" + ("kept" if keep_paths else "dropped") + "-" + form_name)
+    cwd = os.path.join(scratch, cwd_relative)
     os.makedirs(cwd)
     archive = os.path.join(scratch, "hostile.zip")
-    members = [(name.encode(), f"payload of {name}".encode()) for name, _, _ in rows]
+    members = [(stored_name(name), f"payload of {name}".encode()) for name, _, _ in rows]
     members.append((b"safe/ok.txt", b"a harmless member"))
     write_raw_names(archive, members)
     with zipfile.ZipFile(archive) as z:
         stored = [i.filename for i in z.infolist()]
-    report.check(stored == [m[0].decode() for m in members], f"hostile {mode}: names stored byte for byte", stored)
+    report.check(stored == [m[0].decode("cp437") for m in members], f"hostile {mode}: names stored byte for byte",
+                 stored)
 
     # The output directory sits three levels down, so "../../" stays inside
     # the scratch tree where the listing sees it.
     out_relative = "d1/d2/out/"
     out = os.path.join(scratch, out_relative)
-    before = snapshot(scratch)
     before_c = snapshot(drive_c)
-    arguments = ["-o"] + (["-j"] if keep_paths else []) + [windows_path(archive), windows_path(out, True)]
+    os.makedirs(out, exist_ok=True)
+    before = snapshot(scratch)
+    arguments = ["-o"] + (["-j"] if keep_paths else []) + [windows_path(archive)]
+    if out_argument == "absolute":
+        arguments.append(windows_path(out, True))
+    elif out_argument is not None:
+        arguments.append(out_argument)
     status, _ = wine.extract(arguments, cwd)
     report.check(status is not None and status >= 1, f"hostile {mode}: the run warns (exit >= 1)", f"exit {status}")
 
@@ -455,7 +481,8 @@ def main():
     hostile = read_data_file(os.path.join(args.data, "hostile-names.txt"))
     drive_c = os.path.join(args.prefix, "drive_c")
     for keep_paths in (True, False):
-        check_hostile_names(report, wine, work, hostile, drive_c, keep_paths)
+        for form in OUTPUT_DIRECTORY_FORMS:
+            check_hostile_names(report, wine, work, hostile, drive_c, keep_paths, form)
 
     check_shift_jis_names(report, wine, work, read_data_file(os.path.join(args.data, "shift-jis-names.txt")))
 

@@ -344,4 +344,13 @@ std::string GetCurrentDir() {
 
 bool SetCurrentDir(const std::string& path) { return chdir(ToNativePath(path).c_str()) == 0; }
 
+// Linux has no drives: a path is absolute when it starts with a separator
+// ("C:x" is a relative name like any other).
+std::string AbsolutePath(const std::string& path) {
+    if (!path.empty() && IsPathSeparator(path[0])) return path;
+    const std::string current = GetCurrentDir();
+    if (current.empty()) return path;
+    return EndsInSeparator(current) ? current + path : current + '/' + path;
+}
+
 }  // namespace tovra::platform

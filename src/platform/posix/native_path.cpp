@@ -19,7 +19,7 @@ std::string ToNativePath(const std::string& path) {
 std::string LastComponent(const std::string& path) {
     const char* start = path.c_str();
     for (const char* p = start; *p != '\0'; p = NextChar(p)) {
-        if (*p == '\\' || *p == '/') start = p + 1;
+        if (IsPathSeparator(*p)) start = p + 1;
     }
     return std::string(start);
 }

@@ -177,7 +177,7 @@ std::string TempDirectory() {
     const DWORD length = GetTempPathA(sizeof buffer, buffer);
     if (length == 0 || length >= sizeof buffer) return "";
     std::string directory(buffer, length);
-    if (directory.back() != '\\' && directory.back() != '/') directory += '\\';
+    if (!EndsInSeparator(directory)) directory += '\\';
     return directory;
 }
 
@@ -199,5 +199,36 @@ std::string GetCurrentDir() {
 }
 
 bool SetCurrentDir(const std::string& path) { return SetCurrentDirectoryA(path.c_str()) != 0; }
+
+// A path is absolute when it starts with a drive and a separator ("C:\x") or
+// with two separators (a server path "\\server\share", "\\?\..."). For the
+// others only the part that depends on a current directory is resolved, by
+// GetFullPathNameA on that part alone: "" or "x" on the current directory,
+// "\x" on the root of the current drive ("\"), "D:x" on the current directory
+// of drive D ("D:"); the rest of the text is appended as it was.
+std::string AbsolutePath(const std::string& path) {
+    const bool drive = path.size() >= 2 && path[1] == ':';
+    if (drive && path.size() >= 3 && IsPathSeparator(path[2])) return path;
+    if (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1])) return path;
+    std::string base;
+    std::string rest;
+    if (drive) {
+        base = path.substr(0, 2);
+        rest = path.substr(2);
+    } else if (!path.empty() && IsPathSeparator(path[0])) {
+        base = "\\";
+        rest = path.substr(1);
+    } else {
+        base = ".";
+        rest = path;
+    }
+    const DWORD needed = GetFullPathNameA(base.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return path;
+    std::vector<char> buffer(needed + 1);
+    const DWORD length = GetFullPathNameA(base.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (length == 0 || length >= buffer.size()) return path;
+    const std::string resolved(buffer.data(), length);
+    return EndsInSeparator(resolved) ? resolved + rest : resolved + '\\' + rest;
+}
 
 }  // namespace tovra::platform

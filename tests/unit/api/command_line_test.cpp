@@ -191,9 +191,21 @@ TEST_F(CommandLineTest, ResponseFileLinesArePositionalArguments) {
     EXPECT_EQ(c.processAllMembers, 0);
     EXPECT_EQ(c.options.listLevel, 0);
     EXPECT_EQ(State().OverwriteAllFlag, 1);
+}
 
-    // The same three names on the command line give the same list.
-    EXPECT_EQ(Parse("\"my arc.zip\" out\\ -o").ArgumentList, (Strings{"my arc.zip", "out\\"}));
+TEST_F(CommandLineTest, ResponseFileGivesTheListOfTheSameTokensOnTheCommandLine) {
+    // An archive path with a space and a double-byte character, an output
+    // directory and a member name: read from a file or written on the command
+    // line, they make the same list.
+    test::ScopedCodePage sjis(932);
+    ASSERT_TRUE(sjis.Active());
+    const std::string tokens[] = {"\"my \x95\x5C arc.zip\"", "out\\", "d/member.txt"};
+    test::ScratchDir dir;
+    const std::string list = dir / "list.txt";
+    ASSERT_TRUE(test::WriteWholeFile(list, tokens[0] + "\r\n" + tokens[1] + "\r\n" + tokens[2] + "\r\n"));
+    const Strings fromFile = Parse("@" + list).ArgumentList;
+    EXPECT_EQ(fromFile, Parse(tokens[0] + " " + tokens[1] + " " + tokens[2]).ArgumentList);
+    EXPECT_EQ(fromFile.size(), 3u);
 }
 
 TEST_F(CommandLineTest, UnreadableResponseFileContributesNothing) {

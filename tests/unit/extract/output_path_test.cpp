@@ -98,30 +98,102 @@ TEST(OutputPathMapping, ShiftJisTrailByteIsNotASeparator) {
     EXPECT_EQ(MapMemberName(name.c_str(), false).path, "f\x95\x5C.txt");
 }
 
-// Windows opens a device for CON, NUL, COM1, ... whatever extension or
-// directory they stand in; there such a component gets a '_' in front and the
-// run warns. Elsewhere they are ordinary names.
-TEST(OutputPathMapping, DeviceNamesNeverReachTheSystemOnWindows) {
-    for (const char* device : {"con", "NUL.txt", "Aux.tar.gz", "com1", "lpt9.log", "prn ", "con."}) {
-        EXPECT_TRUE(platform::IsWindowsDeviceName(device)) << device;
+// Windows decides about devices on the name as it opens it: trailing dots and
+// spaces go, then everything from the first dot, then trailing spaces again.
+TEST(DeviceNames, DecidedAsWindowsDoes) {
+    const struct {
+        const char* component;
+        int codePage;
+        bool device;
+    } cases[] = {
+        {"con", 932, true},
+        {"NUL.txt", 932, true},
+        {"Aux.tar.gz", 932, true},
+        {"com1", 932, true},
+        {"lpt9.log", 932, true},
+        {"prn ", 932, true},
+        {"con...", 932, true},
+        {"NUL .txt", 932, true},
+        {"AUX. .", 932, true},
+        {"CONIN$", 932, true},
+        {"conout$.txt", 932, true},
+        {"console", 932, false},
+        {"com0", 932, false},
+        {"com10", 932, false},
+        {"lpt", 932, false},
+        {"nul_", 932, false},
+        {"xcon", 932, false},
+        {"", 932, false},
+        {".", 932, false},
+        {"CONOUT", 932, false},
+        {"CON$", 932, false},
+        {"LPT\xB9", 1252, true},
+        {"com\xB3.txt", 1252, true},
+        {"COM\xB2", 1253, true},
+        {"COM\xB9", 1253, false},
+        {"LPT\xB9", 1250, false},
+        {"LPT\xB9", 932, false},
+        {"COM\xC2\xB9", 65001, true},
+        {"COM\xC2\xB9", 1252, false},
+        {"LPT\xA9\xF8", 949, true},
+        {"COM\xB9\xB9", 1252, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::IsWindowsDeviceName(c.component, c.codePage), c.device)
+            << c.component << " in code page " << c.codePage;
     }
-    for (const char* plain : {"console", "com0", "com10", "lpt", "nul_", "xcon", "", "."}) {
-        EXPECT_FALSE(platform::IsWindowsDeviceName(plain)) << plain;
+}
+
+// The same member names for a Windows file system and for a native one: on
+// Windows every component becomes a name that opens an ordinary file, with a
+// warning; natively the names stay as they are ('/' and '\' still separate).
+TEST(OutputPathMapping, WindowsNamesAreMadeOrdinaryFilesNativeNamesStay) {
+    const struct {
+        const char* name;
+        bool keepPaths;
+        const char* windowsPath;  // unsafe on Windows
+        const char* nativePath;
+        bool nativeUnsafe;
+    } cases[] = {
+        {"sub/C:evil.txt", true, "sub/C_evil.txt", "sub/C:evil.txt", false},
+        {"sub/C:evil.txt", false, "C_evil.txt", "C:evil.txt", false},
+        {"C:evil.txt", false, "evil.txt", "evil.txt", true},
+        {"D:x", true, "x", "x", true},
+        {"a:b", true, "b", "b", true},  // a drive prefix on both builds
+        {"d/a:b", true, "d/a_b", "d/a:b", false},
+        {"x*y?.txt", false, "x_y_.txt", "x*y?.txt", false},
+        {"<>|\"", false, "____", "<>|\"", false},
+        {"tab\there\x01\x1F.txt", false, "tab_here__.txt", "tab\there\x01\x1F.txt", false},
+        {"NUL:", false, "NUL_", "NUL:", false},
+        {"C:NUL", false, "_NUL", "NUL", true},
+        {"CON:", true, "CON_", "CON:", false},
+        {"CONOUT$", false, "_CONOUT$", "CONOUT$", false},
+        {"conin$.txt", false, "_conin$.txt", "conin$.txt", false},
+        {"nul .txt", false, "_nul .txt", "nul .txt", false},
+        {"AUX...", false, "_AUX...", "AUX...", false},
+        {"con...", false, "_con...", "con...", false},
+        {"nul.txt/d/CON", true, "_nul.txt/d/_CON", "nul.txt/d/CON", false},
+        {"d/com1.log", false, "_com1.log", "com1.log", false},
+        {"d/ordinary.txt", true, "d/ordinary.txt", "d/ordinary.txt", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.keepPaths ? " (j)" : ""));
+        const MappedName windows = MapMemberName(c.name, c.keepPaths, {true, 932});
+        EXPECT_EQ(windows.kind, MappedKind::kFile);
+        EXPECT_EQ(windows.path, c.windowsPath);
+        EXPECT_EQ(windows.unsafe, std::string(c.name) != c.windowsPath);
+        const MappedName native = MapMemberName(c.name, c.keepPaths, {false, 932});
+        EXPECT_EQ(native.path, c.nativePath);
+        EXPECT_EQ(native.unsafe, c.nativeUnsafe);
     }
-    const MappedName kept = MapMemberName("nul.txt/d/CON", true);
-    const MappedName dropped = MapMemberName("d/com1.log", false);
-#ifdef _WIN32
-    EXPECT_EQ(kept.path, "_nul.txt/d/_CON");
-    EXPECT_EQ(kept.directories, "_nul.txt/d/");
-    EXPECT_TRUE(kept.unsafe);
-    EXPECT_EQ(dropped.path, "_com1.log");
-    EXPECT_TRUE(dropped.unsafe);
-#else
-    EXPECT_EQ(kept.path, "nul.txt/d/CON");
-    EXPECT_FALSE(kept.unsafe);
-    EXPECT_EQ(dropped.path, "com1.log");
-    EXPECT_FALSE(dropped.unsafe);
-#endif
+}
+
+TEST(OutputPathMapping, DoubleByteCharactersAreNotReplacedByteByByte) {
+    test::ScopedCodePage sjis(932);
+    if (!sjis.Active()) GTEST_SKIP() << "needs code page 932";
+    // 0x83 0x7C is one character; its second byte is '|'.
+    const std::string name = "\x83\x7C|.txt";
+    EXPECT_EQ(MapMemberName(name.c_str(), false, {true, 932}).path, "\x83\x7C_.txt");
 }
 
 // MapOutputPath on a real directory: each hostile name, with and without j,
@@ -158,21 +230,37 @@ protected:
 };
 
 TEST_F(OutputPathOnDisk, HostileNamesStayInside) {
-    const char* names[] = {"../../x", "a/../../x", "//x", "C:x", "C:\\x", "\\\\server\\share\\x", "..\\..\\x"};
-    for (bool keepPaths : {false, true}) {
-        for (const char* name : names) {
-            SCOPED_TRACE(std::string(name) + (keepPaths ? " (j)" : ""));
-            ui.messages.clear();
-            ASSERT_EQ(Map(name, keepPaths), Cunzip::kMapGoOn);
-            EXPECT_EQ(context.nameWarning, 1);
-            ASSERT_EQ(ui.messages.size(), 1u);
-            EXPECT_EQ(ui.messages[0].icon, platform::MessageIcon::kExclamation);
-            // The mapped path starts with the output directory and has no
-            // ".." left in it.
-            ASSERT_EQ(context.outputPath.compare(0, outputDirectory.size(), outputDirectory), 0) << context.outputPath;
-            EXPECT_EQ(context.outputPath.find(".."), std::string::npos) << context.outputPath;
-            EXPECT_EQ(context.outputPath.find('\\', outputDirectory.size()), std::string::npos);
-        }
+    const struct {
+        const char* name;
+        bool keepPaths;
+        const char* landing;  // below the output directory
+    } cases[] = {
+        {"../../x", false, "x"},
+        {"a/../../x", false, "x"},
+        {"a/../../x", true, "a/x"},
+        {"//x", true, "x"},
+        {"C:x", true, "x"},
+        {"C:\\x", false, "x"},
+        {"\\\\server\\share\\d\\x", true, "d/x"},
+        {"..\\..\\x", true, "x"},
+#ifdef _WIN32
+        {"sub/C:evil.txt", false, "C_evil.txt"},
+        {"d/NUL:", true, "d/NUL_"},
+        {"CONOUT$", false, "_CONOUT$"},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.keepPaths ? " (j)" : ""));
+        ui.messages.clear();
+        ASSERT_EQ(Map(c.name, c.keepPaths), Cunzip::kMapGoOn);
+        EXPECT_EQ(context.nameWarning, 1);
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].icon, platform::MessageIcon::kExclamation);
+        EXPECT_EQ(context.outputPath, outputDirectory + c.landing);
+        // The directories on the way exist inside, so the file can be opened.
+        std::FILE* f = std::fopen(context.outputPath.c_str(), "wb");
+        EXPECT_NE(f, nullptr) << context.outputPath;
+        if (f != nullptr) std::fclose(f);
     }
     EXPECT_TRUE(NothingBesideOutput());
 }

@@ -287,5 +287,41 @@ TEST(FileSystemTest, CurrentDirectoryFollowsBackslashPaths) {
     EXPECT_GE(MaxComponentLength(dir / "not-yet\\there"), 200u);
 }
 
+TEST(PathText, EndsInSeparatorStepsWholeCharacters) {
+    test::ScopedCodePage sjis(932);
+    if (!sjis.Active()) GTEST_SKIP() << "needs code page 932";
+    const struct {
+        const char* path;
+        bool ends;
+    } cases[] = {
+        {"", false},         {"a\\", true}, {"a/", true}, {"a", false}, {"a\\\x95\x5C", false}, {"a\\\x83\x5C\\", true},
+        {"\x95\x5C", false}, {"\\", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(EndsInSeparator(c.path), c.ends) << c.path;
+}
+
+// Relative paths are joined to the current directory once, with one
+// separator, and nothing else of the text changes; absolute ones stay.
+TEST(PathText, AbsolutePathResolvesOnlyWhatDependsOnTheCurrentDirectory) {
+    test::ScratchDir dir;
+    const std::string caller = GetCurrentDir();
+    ASSERT_TRUE(SetCurrentDir(dir.Path()));
+    const std::string current = GetCurrentDir();
+    const std::string withSeparator =
+        EndsInSeparator(current) ? current : current + (current.find('/') == 0 ? "/" : "\\");
+    EXPECT_EQ(AbsolutePath(""), withSeparator);
+    EXPECT_EQ(AbsolutePath("out"), withSeparator + "out");
+    EXPECT_EQ(AbsolutePath("a\\..\\b\\"), withSeparator + "a\\..\\b\\");
+    EXPECT_EQ(AbsolutePath(dir / "x"), dir / "x");
+#ifdef _WIN32
+    EXPECT_EQ(AbsolutePath("\\\\server\\share\\x"), "\\\\server\\share\\x");
+    EXPECT_EQ(AbsolutePath("\\x"), current.substr(0, 2) + "\\x");
+    EXPECT_EQ(AbsolutePath(current.substr(0, 2) + "x"), withSeparator + "x");  // this drive's current directory
+#else
+    EXPECT_EQ(AbsolutePath("C:x"), withSeparator + "C:x");  // no drives here
+#endif
+    SetCurrentDir(caller);
+}
+
 }  // namespace
 }  // namespace tovra::platform

@@ -10,18 +10,15 @@
 #include <memory>
 
 #include "api/extract_context.h"
+#include "extract/listing_text.h"
+#include "extract/run_results.h"
 
 namespace tovra::api {
 namespace {
 
-// Size of one EntryInfoRecord.
-constexpr size_t kEntryRecordBytes = 558;
+using extract::kEntryRecordSize;
 // Prefix of the record file's name.
 constexpr const char* kRecordFilePrefix = "TVR";
-// Result when the record file cannot be created, written or reopened.
-constexpr int kRecordFileFailed = 50;
-// Result when the run's buffers cannot be allocated.
-constexpr int kOutOfMemory = 5;
 
 }  // namespace
 
@@ -30,12 +27,12 @@ int ExtractContext::OpenForEnumeration(const char* archivePath) {
     archiveName = archivePath != nullptr ? archivePath : "";
     if (!AllocateRunBuffers()) {
         archiveName.clear();
-        return kOutOfMemory;
+        return extract::kRunOutOfMemory;
     }
     recordPath_ = platform::CreateUniqueTempFile(platform::TempDirectory(), kRecordFilePrefix);
-    int result = kRecordFileFailed;
+    int result = extract::kRunOutputFailed;
     if (!recordPath_.empty() && recordFile.Open(recordPath_, platform::OpenMode::kCreate)) {
-        recordBuffer = new uint8_t[kEntryRecordBytes]();
+        recordBuffer = new uint8_t[kEntryRecordSize]();
         enumerationMode = 1;
         options.listLevel = 1;
         // The sink stays disconnected and no dialog is shown: the pass
@@ -50,7 +47,7 @@ int ExtractContext::OpenForEnumeration(const char* archivePath) {
 
     recordFile.Close();
     if (result == 0 && !recordFile.Open(recordPath_, platform::OpenMode::kRead)) {
-        result = kRecordFileFailed;
+        result = extract::kRunOutputFailed;
     }
     return result;
 }
@@ -62,16 +59,16 @@ int ExtractContext::ReadRecord(void* record, bool rewind) {
     if (rewind && recordFile.Seek(0, platform::SeekOrigin::kBegin) != 0) {
         return -1;
     }
-    uint8_t whole[kEntryRecordBytes];
+    uint8_t whole[kEntryRecordSize];
     size_t got = 0;
-    while (got < kEntryRecordBytes) {
-        const int64_t n = recordFile.Read(whole + got, kEntryRecordBytes - got);
+    while (got < kEntryRecordSize) {
+        const int64_t n = recordFile.Read(whole + got, kEntryRecordSize - got);
         if (n <= 0) {
             return -1;  // the end, or a short record: nothing is delivered
         }
         got += static_cast<size_t>(n);
     }
-    std::memcpy(record, whole, kEntryRecordBytes);
+    std::memcpy(record, whole, kEntryRecordSize);
     return 0;
 }
 

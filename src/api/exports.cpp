@@ -21,6 +21,7 @@
 #include "archive/archive_context.h"
 #include "api/extract_all.h"
 #include "api/extract_context.h"
+#include "extract/run_results.h"
 #include "tovra.h"
 
 namespace {
@@ -30,9 +31,10 @@ using tovra::api::ExtractContext;
 
 // The result of an export whose run could not start.
 constexpr int kNotStarted = -1;
-// Run results for an exception that escaped a run.
-constexpr int kRunOutOfMemory = 5;
-constexpr int kRunFailed = 2;
+// Run results for an exception that escaped a run (and for a context that
+// could not be made).
+using tovra::extract::kRunError;
+using tovra::extract::kRunOutOfMemory;
 constexpr int kVersion = 131;
 // Pointer values below this are string-table numbers (UnzipExtractAll).
 constexpr uintptr_t kFirstPointerValue = 65536;
@@ -55,7 +57,7 @@ int GuardRun(Work&& work) {
     } catch (const std::bad_alloc&) {
         return kRunOutOfMemory;
     } catch (...) {
-        return kRunFailed;
+        return kRunError;
     }
 }
 

@@ -48,7 +48,7 @@ public:
     // Returns the listing run's result; on any nonzero result the caller must
     // call CloseEnumeration, which removes the file.
     int OpenForEnumeration(const char* archivePath);
-    // Reads the next whole record into `record` (kEntryRecordBytes bytes),
+    // Reads the next whole record into `record` (kEntryRecordSize bytes),
     // from the first one when `rewind` is set. 0, or -1 at the end or on a read
     // error; `record` is only written when a whole record was read.
     int ReadRecord(void* record, bool rewind);

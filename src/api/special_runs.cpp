@@ -4,16 +4,13 @@
 // once; like every run they release their buffers on every path.
 #include "api/extract_context.h"
 #include "extract/process_state.h"
+#include "extract/run_results.h"
 
 namespace tovra::api {
 namespace {
 
 // Mode value of UnzipCheckArchive that asks for a whole-file search.
 constexpr int32_t kFullSearchMode = 2;
-// Result when the run's buffers cannot be allocated.
-constexpr int kOutOfMemory = 5;
-// Result when no member was processed.
-constexpr int kNothingExtracted = 11;
 // Size reported to the host with a failed extraction to memory.
 constexpr uint32_t kFailedSize = 1;
 
@@ -50,7 +47,7 @@ int ExtractContext::CheckArchiveRun(const char* archivePath, int32_t mode) {
     SpecialRunTearDown tearDown(this);
     archiveName = archivePath != nullptr ? archivePath : "";
     if (!AllocateRunBuffers()) {
-        return kOutOfMemory;
+        return extract::kRunOutOfMemory;
     }
     options.listLevel = 1;
     options.test = 0;
@@ -71,7 +68,7 @@ int ExtractContext::ExtractToMemoryRun(platform::WindowHandle window, const char
     SpecialRunTearDown tearDown(this);
     archiveName = archivePath != nullptr ? archivePath : "";
     if (!AllocateRunBuffers()) {
-        return kOutOfMemory;
+        return extract::kRunOutOfMemory;
     }
     // The member name selects like a name on the command line; ".\" stands for
     // an output directory that is never written to.
@@ -91,7 +88,7 @@ int ExtractContext::ExtractToMemoryRun(platform::WindowHandle window, const char
     if (memoryBlock == nullptr) {
         // Nothing was extracted into memory (the name selected no file
         // member): a host must never see result 0 with a null block.
-        return kNothingExtracted;
+        return extract::kRunNothingMatched;
     }
     if (block != nullptr && size != nullptr) {
         *block = memoryBlock;

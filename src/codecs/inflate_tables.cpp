@@ -6,6 +6,14 @@
 // significant first, so the builder walks the codes with a bit-reversed
 // counter and stores each code in every slot whose low bits equal it. Codes
 // longer than a table's reach go to sub-tables opened on the way.
+//
+// An incomplete code leaves slots that no code reaches. Its tables are filled
+// with invalid entries in one pass when they are allocated, and its first
+// level is never wider than asked for: a lone 15-bit code must not make a
+// 32768-slot table whose free slots are then walked one by one (an archive
+// can repeat such a code in every 12-byte block). A complete code of a given
+// shortest length has at least that many codes' worth of slots, so widening
+// its first level to that length costs no more than the codes themselves.
 #include "codecs/inflate_tables.h"
 
 #include <algorithm>
@@ -58,6 +66,7 @@ static_assert(kLengths.base[27] == 227 && kLengths.extra[27] == 5);
 static_assert(kDistances.base[29] == 24577 && kDistances.extra[29] == 13);
 
 uint32_t entriesInUse = 0;
+uint64_t slotsWritten = 0;
 
 }  // namespace
 
@@ -70,6 +79,7 @@ const uint32_t kBitMask[17] = {0x0000, 0x0001, 0x0003, 0x0007, 0x000F, 0x001F, 0
                                0x01FF, 0x03FF, 0x07FF, 0x0FFF, 0x1FFF, 0x3FFF, 0x7FFF, 0xFFFF};
 
 uint32_t& HuffmanEntriesInUse() { return entriesInUse; }
+uint64_t& HuffmanSlotsWritten() { return slotsWritten; }
 
 void HuffmanTableList::Free() {
     std::free(entries_);
@@ -84,8 +94,9 @@ public:
     HuffmanTableBuilder(HuffmanTableList& list) : list_(list) {}
 
     // Appends a table of 2^width slots (after its header) and returns the
-    // index of its first slot, or kNoTable when memory is short.
-    uint32_t AllocateTable(int width) {
+    // index of its first slot, or kNoTable when memory is short. With
+    // `fillInvalid` every slot starts as an invalid entry.
+    uint32_t AllocateTable(int width, bool fillInvalid) {
         const uint32_t need = (1u << width) + 1;
         if (list_.size_ + need > list_.capacity_) {
             uint32_t capacity = std::max<uint32_t>(list_.capacity_ * 2, 1024);
@@ -100,6 +111,10 @@ public:
         lastHeader_ = header;
         list_.size_ += need;
         entriesInUse += need;
+        if (fillInvalid) {
+            std::fill(list_.entries_ + header + 1, list_.entries_ + header + need, HuffmanEntry{kOpInvalid, 0, 0, 0});
+            slotsWritten += need - 1;
+        }
         return header + 1;
     }
 
@@ -126,23 +141,24 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
         return kBuildComplete;
     }
 
-    // 2. First-level width within the lengths present.
+    // 2. The lengths present, and the first-level width within them.
     int minLength = 1;
     while (counts[minLength] == 0) ++minLength;
     int maxLength = kMaxCodeLength;
     while (counts[maxLength] == 0) --maxLength;
-    const int rootWidth = std::clamp(bits, minLength, maxLength);
 
-    // 3. Over-subscription: at each length, no more codes than free slots. The
-    // slots still free at the longest length are filled with placeholder codes
-    // that decode to invalid entries, so every slot of every table is set.
+    // 3. Over-subscription: at each length, no more codes than free slots.
+    // What stays free at the longest length makes the code incomplete.
     int32_t freeSlots = 1;
     for (int len = 1; len <= maxLength; ++len) {
         freeSlots = freeSlots * 2 - static_cast<int32_t>(counts[len]);
         if (freeSlots < 0) return kBuildOversubscribed;
     }
-    const unsigned realCodes = count - counts[0];
-    counts[maxLength] += static_cast<unsigned>(freeSlots);
+    const bool incomplete = freeSlots != 0;
+
+    // An incomplete code's first level is not widened past the width asked
+    // for (see the top of this file).
+    const int rootWidth = std::clamp(bits, incomplete ? 1 : minLength, maxLength);
 
     // 4. Symbols sorted by length, equal lengths in symbol order.
     uint16_t sorted[kMaxCodes];
@@ -151,8 +167,6 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
     for (unsigned i = 0; i < count; ++i) {
         if (lengths[i] != 0) sorted[next[lengths[i]]++] = static_cast<uint16_t>(i);
     }
-    // next[] was built from counts that, at the longest length, include the
-    // placeholders; they come after every real code, so the order holds.
 
     // The end-of-block code's length: a sub-table is cut to end there, so the
     // block's last code never needs a deeper lookup than necessary.
@@ -168,7 +182,7 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
     Level levels[kMaxCodeLength + 1];
     int top = 0;
     HuffmanTableBuilder builder(list);
-    uint32_t rootStart = builder.AllocateTable(rootWidth);
+    uint32_t rootStart = builder.AllocateTable(rootWidth, incomplete);
     if (rootStart == HuffmanTableList::kNoTable) {
         list.Free();
         return kBuildNoMemory;
@@ -202,7 +216,7 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
                     }
                 }
                 if (offset < endOfBlockLength && offset + width > endOfBlockLength) width = endOfBlockLength - offset;
-                const uint32_t start = builder.AllocateTable(width);
+                const uint32_t start = builder.AllocateTable(width, incomplete);
                 if (start == HuffmanTableList::kNoTable) {
                     list.Free();
                     return kBuildNoMemory;
@@ -218,20 +232,18 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
             // The code's entry, in every slot whose low bits are the code.
             const Level& level = levels[top];
             HuffmanEntry entry{kOpInvalid, static_cast<uint8_t>(len - level.offset), 0, 0};
-            if (position < realCodes) {
-                const unsigned symbol = sorted[position];
-                if (symbol < simpleCount) {
-                    entry.operation = symbol < 256 ? kOpLiteral : kOpEndOfBlock;
-                    entry.value = static_cast<uint16_t>(symbol);
-                } else if (symbol - simpleCount < base.size() && symbol - simpleCount < extra.size()) {
-                    entry.operation = extra[symbol - simpleCount];
-                    entry.value = base[symbol - simpleCount];
-                }
+            const unsigned symbol = sorted[position++];
+            if (symbol < simpleCount) {
+                entry.operation = symbol < 256 ? kOpLiteral : kOpEndOfBlock;
+                entry.value = static_cast<uint16_t>(symbol);
+            } else if (symbol - simpleCount < base.size() && symbol - simpleCount < extra.size()) {
+                entry.operation = extra[symbol - simpleCount];
+                entry.value = base[symbol - simpleCount];
             }
-            ++position;
             HuffmanEntry* table = builder.Entries() + level.start;
             const uint32_t step = 1u << (len - level.offset);
             for (uint32_t slot = code >> level.offset; slot < (1u << level.width); slot += step) table[slot] = entry;
+            slotsWritten += (1u << level.width) >> (len - level.offset);
 
             // Next code in bit-reversed order.
             uint32_t bit = 1u << (len - 1);
@@ -246,7 +258,7 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
     bits = rootWidth;
     // 7. Incomplete unless nothing was left free (a lone one-bit code counts
     // as complete).
-    return freeSlots != 0 && maxLength != 1 ? kBuildIncomplete : kBuildComplete;
+    return incomplete && maxLength != 1 ? kBuildIncomplete : kBuildComplete;
 }
 
 }  // namespace tovra::codecs

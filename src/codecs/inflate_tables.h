@@ -93,6 +93,9 @@ inline constexpr unsigned kMaxCodes = 288;
 //     never reads outside them.
 //   bits: the wanted first-level width in; the width used out (clamped to the
 //     shortest and longest length present; 0 for an empty code).
+//     An incomplete code's first level is not widened to the shortest
+//     length: it keeps the width asked for (or the longest length, if that
+//     is narrower), and codes longer than it go to sub-tables.
 // Returns kBuildComplete; kBuildIncomplete when codes are missing (and the
 // longest length is not 1; missing codes decode to invalid entries);
 // kBuildOversubscribed (nothing built); kBuildNoMemory (nothing kept). An
@@ -116,5 +119,11 @@ extern const uint32_t kBitMask[17];  // kBitMask[n] = 2^n - 1
 // Entries of all tables built since the counter was last cleared (inflate
 // clears it before each block); kept for diagnostics.
 uint32_t& HuffmanEntriesInUse();
+
+// Table slots the builder has written since the counter was last cleared (by
+// whoever reads it; nothing else clears it): a code's entry counts once per
+// slot it fills, the invalid fill of an incomplete code's table once per slot.
+// Tests bound the builder's work per table with it.
+uint64_t& HuffmanSlotsWritten();
 
 }  // namespace tovra::codecs

@@ -12,15 +12,17 @@
 
 #include "format/records.h"
 #include "platform/platform.h"
+#include "tovra.h"
 
 namespace tovra::extract {
 
-// Layout of the enumeration record (EntryInfoRecord of the public header).
-inline constexpr size_t kEntryRecordSize = 558;
-inline constexpr size_t kRecordNameOffset = 26;
-inline constexpr size_t kRecordAttributeOffset = 542;
-inline constexpr size_t kRecordMethodOffset = 550;
-inline constexpr size_t kRecordMethodField = 8;  // text and its terminating zero
+// Layout of the enumeration record: the public header's EntryInfoRecord is
+// its one definition (and checks its size and offsets).
+inline constexpr size_t kEntryRecordSize = sizeof(EntryInfoRecord);
+inline constexpr size_t kRecordNameOffset = offsetof(EntryInfoRecord, name);
+inline constexpr size_t kRecordAttributeOffset = offsetof(EntryInfoRecord, attribute);
+inline constexpr size_t kRecordMethodOffset = offsetof(EntryInfoRecord, method);
+inline constexpr size_t kRecordMethodField = sizeof(EntryInfoRecord::method);  // text and its terminating zero
 
 // What the listing shows of one member, from its central header.
 struct ListingEntry {

@@ -283,6 +283,71 @@ TEST(InflateStreams, IncompleteDistanceCodeDecodes) {
     EXPECT_EQ(zlibOut, run.output);
 }
 
+// A lone 15-bit distance code (the all-zero code) decodes, and any other
+// 15 bits are an invalid code.
+TEST(InflateStreams, LoneLongDistanceCode) {
+    struct Case {
+        uint32_t distanceCode;
+        int result;
+        Bytes output;
+    };
+    const Case cases[] = {
+        {0, kInflateOk, {'a', 'a', 'a', 'a', 'x'}}, {1u << 14, kInflateBadData, {}}, {1, kInflateBadData, {}}};
+    for (const Case& c : cases) {
+        std::vector<uint8_t> distance = {15};
+        BitWriter w;
+        DynamicHeader(w, true, FourCodeLiterals(), distance);
+        w.Code(0b00, 2);  // 'a'
+        w.Code(0b11, 2);  // length 3
+        w.Code(c.distanceCode, 15);
+        w.Code(0b01, 2);  // 'x'
+        w.Code(0b10, 2);
+        const InflateRun run = Inflate(w.Finish(), 5);
+        EXPECT_EQ(run.result, c.result) << c.distanceCode;
+        EXPECT_EQ(run.output, c.output) << c.distanceCode;
+    }
+}
+
+// One small dynamic block: literal 0 and end of block in one bit each, a lone
+// 15-bit distance code, no data but the end of block (97 bits).
+void LoneLongDistanceBlock(BitWriter& w, bool last) {
+    w.Bits(last ? 1 : 0, 1);
+    w.Bits(2, 2);
+    w.Bits(0, 5);       // 257 literal/length codes
+    w.Bits(0, 5);       // 1 distance code
+    w.Bits(19 - 4, 4);  // 19 code-length codes
+    // Code-length code: 18 -> 0, 1 -> 10, 15 -> 11.
+    for (unsigned i = 0; i < 19; ++i) {
+        const uint8_t symbol = kCodeLengthOrder[i];
+        w.Bits(symbol == 18 ? 1 : (symbol == 1 || symbol == 15) ? 2 : 0, 3);
+    }
+    w.Code(0b10, 2);  // literal 0: length 1
+    w.Code(0b0, 1);   // 138 zeros
+    w.Bits(127, 7);
+    w.Code(0b0, 1);  // 117 zeros
+    w.Bits(106, 7);
+    w.Code(0b10, 2);  // end of block: length 1
+    w.Code(0b11, 2);  // distance 0: length 15
+    w.Code(0b1, 1);   // end of block
+}
+
+// Many such blocks cost the table builder a few small tables each, not a
+// 32768-slot first level (counted, so a loaded machine cannot make it flaky).
+TEST(InflateStreams, LoneLongDistanceCodeBlocksStayCheap) {
+    constexpr unsigned kBlocks = 5000;
+    BitWriter w;
+    for (unsigned i = 0; i < kBlocks; ++i) LoneLongDistanceBlock(w, i + 1 == kBlocks);
+    const Bytes stream = w.Finish();
+    ASSERT_LE(stream.size(), 13u * kBlocks);
+    for (bool fast : {false, true}) {
+        HuffmanSlotsWritten() = 0;
+        const InflateRun run = RunInflate(stream, 0, fast);
+        EXPECT_EQ(run.result, kInflateOk);
+        EXPECT_TRUE(run.output.empty());
+        EXPECT_LE(HuffmanSlotsWritten(), 256u * kBlocks);
+    }
+}
+
 TEST(InflateStreams, BadCodeLengths) {
     {
         std::vector<uint8_t> literal(257, 0);  // three 1-bit codes

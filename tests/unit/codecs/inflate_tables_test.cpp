@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -132,6 +133,45 @@ TEST(HuffmanTables, ResultCodes) {
     bits = 1;
     EXPECT_EQ(BuildHuffmanTables(longCodes.data(), 4, 4, {}, {}, list, bits), kBuildComplete);
     EXPECT_EQ(bits, 2);
+}
+
+// An incomplete code keeps the first-level width asked for, however long its
+// codes are, and every code it lacks decodes as invalid; the builder's work
+// stays within a few small tables.
+TEST(HuffmanTables, IncompleteCodesKeepTheRequestedWidth) {
+    struct Case {
+        std::vector<uint8_t> lengths;
+        int requested;
+        int width;
+    };
+    const Case cases[] = {
+        {{15}, 6, 6},         // a lone 15-bit distance code
+        {{0, 15, 14}, 6, 6},  // two long codes
+        {{9, 9, 9}, 10, 9},   // narrower than asked: the longest length
+    };
+    for (const Case& c : cases) {
+        HuffmanTableList list;
+        int bits = c.requested;
+        HuffmanSlotsWritten() = 0;
+        const auto count = static_cast<unsigned>(c.lengths.size());
+        ASSERT_EQ(BuildHuffmanTables(c.lengths.data(), count, 0, kDistanceBase, kDistanceExtra, list, bits),
+                  kBuildIncomplete);
+        EXPECT_EQ(bits, c.width);
+        EXPECT_LE(HuffmanSlotsWritten(), 4u << c.width);
+        const std::vector<uint32_t> codes = CanonicalCodes(c.lengths);
+        const int longest = *std::max_element(c.lengths.begin(), c.lengths.end());
+        // Every code of the longest length: the symbols' codes (and the
+        // longer codes that start with them) decode, everything else is invalid.
+        for (uint32_t code = 0; code < (1u << longest); ++code) {
+            int used = 0;
+            const HuffmanEntry entry = Walk(list, bits, code, longest, used);
+            bool reaches = false;
+            for (size_t s = 0; s < c.lengths.size(); ++s) {
+                if (c.lengths[s] != 0 && (code >> (longest - c.lengths[s])) == codes[s]) reaches = true;
+            }
+            ASSERT_EQ(entry.operation != kOpInvalid, reaches) << "code " << code;
+        }
+    }
 }
 
 TEST(HuffmanTables, SymbolsWithoutBaseDecodeAsInvalid) {

@@ -149,7 +149,7 @@ TEST_F(Utf8Names, UnicodePathFieldIsUsedOnlyWhenItsCrcMatches) {
 
 TEST_F(Utf8Names, UnderUtf8OnlyBadBytesOfAFlaggedNameChange) {
     test::ScopedCodePage utf8(65001);
-    ASSERT_TRUE(utf8.Active());
+    if (!utf8.Active()) GTEST_SKIP() << "the ANSI code page is the system's";
     test::ZipBuilder zip;
     zip.AddStored("日本語/表示.txt", "u").flags = kUtf8Flag;
     zip.AddStored("\xC3/x.txt", "bad").flags = kUtf8Flag;

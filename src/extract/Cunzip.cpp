@@ -24,6 +24,7 @@
 #include "codecs/inflate.h"
 #include "extract/message_caption.h"
 #include "extract/name_match.h"
+#include "extract/unicode_path_field.h"
 #include "format/crc32.h"
 #include "platform/ui_host.h"
 
@@ -176,6 +177,7 @@ int Cunzip::ReadCentralHeader() {
     // Fields cannot be taken from a header cut short by the end of the file.
     if (ReadArchiveBytes(body, sizeof body) != sizeof body) return 51;
     format::ParseCentralHeader(body, sizeof body, &centralHeader);
+    nameIsUtf8 = (centralHeader.flags & format::kFlagUtf8) != 0;
     MemberInfo& member = *currentMember;
     member.hostSystem = std::min<uint32_t>(centralHeader.versionMadeBy >> 8, kMaxHostSystem);
     member.lowercaseName = (options.lowercaseNames != 0 && HostIn(member.hostSystem, {0, 2, 4, 5, 9, 10})) ? 1 : 0;
@@ -227,21 +229,17 @@ int Cunzip::ReadFieldBytes(uint32_t length, int mode) {
         }
 
         case kFieldName: {
-            uint32_t take = std::min(length, kMaxNameLength);
-            nameBuffer[0] = '\0';
-            uint32_t got = ReadArchiveBytes(nameBuffer, take);
-            nameBuffer[got] = '\0';
-            if (got < take) return 51;
-            int result = 0;
-            if (length > take) {
-                result = 1;
-                int skipped = skip(length - take);
-                if (skipped != 0) return skipped;
+            // The whole field is kept: a Unicode path field in the extra
+            // field that follows is checked against the CRC of all of it.
+            storedName.resize(length);
+            const uint32_t got = ReadArchiveBytes(storedName.data(), length);
+            storedName.resize(got);
+            if (got < length) {
+                TakeMemberName(storedName, false);
+                return 51;
             }
-            if (currentMember->volumeLabel != 0 && take > 8 && nameBuffer[8] == '.') {
-                std::memmove(nameBuffer + 8, nameBuffer + 9, take - 8);  // the terminating zero moves too
-            }
-            return result;
+            if (nameIsUtf8) return TakeMemberName(platform::Utf8NameToAnsi(storedName), true);
+            return TakeMemberName(storedName, false);
         }
 
         case kFieldExtra: {
@@ -252,10 +250,42 @@ int Cunzip::ReadFieldBytes(uint32_t length, int mode) {
             if (!extraField) return skip(length);
             extraFieldLength = length;
             if (ReadArchiveBytes(extraField.get(), length) != length) return 51;
+            if (auto unicodeName = UnicodePathName(extraField.get(), length, storedName)) {
+                return TakeMemberName(platform::Utf8NameToAnsi(*unicodeName), true);
+            }
             return 0;
         }
     }
     return 0;
+}
+
+int Cunzip::TakeMemberName(const std::string& name, bool converted) {
+    size_t take = name.size();
+    int result = 0;
+    if (take > kMaxNameLength) {
+        result = 1;
+        take = kMaxNameLength;
+        if (converted) {
+            // Step whole characters so that no lead byte is left without its
+            // second byte (a zero byte ends the name early anyway).
+            const char* start = name.c_str();
+            const char* p = start;
+            while (*p != '\0') {
+                const char* next = platform::NextChar(p);
+                if (next - start > static_cast<ptrdiff_t>(kMaxNameLength)) {
+                    take = static_cast<size_t>(p - start);
+                    break;
+                }
+                p = next;
+            }
+        }
+    }
+    std::memcpy(nameBuffer, name.data(), take);
+    nameBuffer[take] = '\0';
+    if (currentMember->volumeLabel != 0 && take > 8 && nameBuffer[8] == '.') {
+        std::memmove(nameBuffer + 8, nameBuffer + 9, take - 8);  // the terminating zero moves too
+    }
+    return result;
 }
 
 bool Cunzip::AcceptMember() {
@@ -455,6 +485,7 @@ int Cunzip::ProcessMembers() {
                 continue;
             }
             format::ParseLocalHeader(body, sizeof body, &localHeader);
+            nameIsUtf8 = (localHeader.flags & format::kFlagUtf8) != 0;
             if ((localHeader.flags & format::kFlagDataDescriptor) != 0) {
                 localHeader.crc32 = member.crc32;
                 localHeader.compressedSize = member.compressedSize;

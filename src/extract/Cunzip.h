@@ -148,6 +148,8 @@ public:
     int32_t quiet = 1;                       // 1 by default, changed by nothing: no comment unless asked (z)
     std::unique_ptr<char[]> passwordBuffer;  // 81 bytes from the run's first encrypted member on
     int32_t passwordGaveUp = 0;              // an empty password was given: stop asking in this run
+    std::string storedName;                  // the name field just read, all its bytes as stored
+    bool nameIsUtf8 = false;                 // the header being read flags its name as UTF-8 (bit 11)
 
     // Field modes of ReadFieldBytes.
     enum FieldMode : int { kFieldSkip = 0, kFieldDisplay = 1, kFieldName = 2, kFieldExtra = 3 };
@@ -161,13 +163,23 @@ public:
     // The member loop over the central directory (reader on its first header).
     int ProcessMembers();
     // Reads the 42 bytes after a central signature into centralHeader and sets
-    // hostSystem, lowercaseName and volumeLabel of *currentMember. 0, or 51
-    // when the archive ends inside them.
+    // hostSystem, lowercaseName and volumeLabel of *currentMember and
+    // nameIsUtf8. 0, or 51 when the archive ends inside them.
     int ReadCentralHeader();
     // Consumes `length` bytes of a variable field in `mode` (FieldMode). 0; 1
     // when a name was cut to 260 bytes; 3 when a skip would seek before the
     // file start; 51 when the archive ends early.
+    // kFieldName keeps the whole field in storedName and puts the member's
+    // name into nameBuffer: the stored bytes, or, when nameIsUtf8 is set,
+    // their conversion to the ANSI code page (Utf8NameToAnsi).
+    // kFieldExtra, read right after the name of the same header: when the
+    // field holds a Unicode path field whose CRC matches storedName, that
+    // field's name, converted the same way, becomes the member's name.
     int ReadFieldBytes(uint32_t length, int mode);
+    // Puts `name` into nameBuffer as the member's name: cut to 260 bytes
+    // (result 1; a `converted` name is cut before the character that would
+    // not fit whole), then the volume-label dot rule. Returns 0 or 1.
+    int TakeMemberName(const std::string& name, bool converted);
     // Fills the remaining MemberInfo fields of *currentMember from
     // centralHeader and decides whether the member can be extracted at all
     // (version and method checks, with their messages).

@@ -33,6 +33,9 @@ enum : uint16_t {
     kFlagsUndefined = 0xFFF0,
 };
 
+// Bit 11: the member's name and comment are UTF-8 (not the ANSI code page).
+inline constexpr uint16_t kFlagUtf8 = 0x0800;
+
 enum : uint16_t {
     kMethodStored = 0,
     kMethodShrunk = 1,

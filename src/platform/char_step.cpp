@@ -1,6 +1,8 @@
 // char_step.cpp - the Shift JIS and UTF-8 character steps.
 #include "platform/char_step.h"
 
+#include "platform/cp932_table.h"
+
 namespace tovra::platform {
 
 const char* StepShiftJis(const char* p) {
@@ -41,13 +43,28 @@ size_t Utf8SequenceLength(const char* p, const char* end) {
     return length;
 }
 
+uint32_t DecodeUtf8(const char* p, size_t length) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(p);
+    switch (length) {
+        case 1:
+            return bytes[0];
+        case 2:
+            return ((bytes[0] & 0x1Fu) << 6) | (bytes[1] & 0x3Fu);
+        case 3:
+            return ((bytes[0] & 0x0Fu) << 12) | ((bytes[1] & 0x3Fu) << 6) | (bytes[2] & 0x3Fu);
+        default:
+            return ((bytes[0] & 0x07u) << 18) | ((bytes[1] & 0x3Fu) << 12) | ((bytes[2] & 0x3Fu) << 6) |
+                   (bytes[3] & 0x3Fu);
+    }
+}
+
 const char* StepUtf8(const char* p) {
     if (*p == '\0') return p;
     const size_t length = Utf8SequenceLength(p);
     return p + (length == 0 ? 1 : length);
 }
 
-std::string CleanUtf8(const std::string& text) {
+std::string CleanUtf8(const std::string& text, char replacement) {
     std::string output;
     output.reserve(text.size());
     const char* p = text.data();
@@ -55,11 +72,30 @@ std::string CleanUtf8(const std::string& text) {
     while (p < end) {
         const size_t length = Utf8SequenceLength(p, end);
         if (length == 0) {
-            output += '?';
+            output += replacement;
             ++p;
         } else {
             output.append(p, length);
             p += length;
+        }
+    }
+    return output;
+}
+
+std::string Utf8ToCp932(const std::string& text, char replacement) {
+    std::string output;
+    output.reserve(text.size());
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const size_t length = Utf8SequenceLength(p, end);
+        const int code = length == 0 ? -1 : Cp932Code(DecodeUtf8(p, length));
+        p += length == 0 ? 1 : length;
+        if (code < 0) {
+            output += replacement;
+        } else {
+            if (code > 0xFF) output += static_cast<char>(code >> 8);
+            output += static_cast<char>(code & 0xFF);
         }
     }
     return output;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace tovra::platform {
@@ -25,12 +26,21 @@ const char* StepShiftJis(const char* p);
 // `end` bounds the read; null means "up to the terminating zero".
 size_t Utf8SequenceLength(const char* p, const char* end = nullptr);
 
+// The character of the well-formed UTF-8 sequence of `length` bytes at p
+// (`length` as Utf8SequenceLength gave it).
+uint32_t DecodeUtf8(const char* p, size_t length);
+
 // The character after p in UTF-8: a well-formed sequence steps whole, any
 // other byte steps one (p itself at the terminating zero).
 const char* StepUtf8(const char* p);
 
 // `text` with every byte that is not part of a well-formed UTF-8 sequence
-// replaced by '?' (zero bytes are kept).
-std::string CleanUtf8(const std::string& text);
+// replaced by `replacement` (zero bytes are kept).
+std::string CleanUtf8(const std::string& text, char replacement = '?');
+
+// UTF-8 `text` in code page 932, by the exact mappings of cp932_table.h
+// only: every character without one, and every byte that is not part of a
+// well-formed sequence, becomes `replacement`.
+std::string Utf8ToCp932(const std::string& text, char replacement);
 
 }  // namespace tovra::platform

@@ -214,9 +214,20 @@ bool IsLeadByte(unsigned char byte);
 // followed by a non-zero byte steps two bytes; everything else one.
 const char* NextChar(const char* p);
 // ANSI <-> UTF-8, for showing names to a person and for the library's own
-// texts. Bytes that do not convert become '?'.
+// texts. Bytes that do not convert become '?'; into the ANSI page only exact
+// mappings are used (no best-fit guesses).
 std::string AnsiToUtf8(const std::string& ansi);
 std::string Utf8ToAnsi(const std::string& utf8);
+// A member name (or member comment) that an archive stores as UTF-8, in the
+// ANSI code page. Each character the page holds exactly becomes its code;
+// every other character (one beyond U+FFFF included), and every byte that is
+// not part of a well-formed UTF-8 sequence, becomes one '_'. No best-fit
+// guesses ever: no character turns into '\', '/', '.', ':' or a letter by
+// approximation (U+00A5 yen sign gives '_', not 0x5C). With UTF-8 as the page
+// a well-formed name comes back unchanged. Both builds give the same bytes
+// for code page 932 (Windows: WideCharToMultiByte with WC_NO_BEST_FIT_CHARS;
+// natively the table of cp932_table.h, which holds the same mappings).
+std::string Utf8NameToAnsi(const std::string& utf8);
 
 // ---------------------------------------------------------------- movable memory
 

@@ -17,6 +17,10 @@ Three groups, each driven by a data file in this folder:
                        of each name lands inside.
   shift-jis-names.txt  names stored in code page 932 whose characters end in
                        the byte 0x5C; they must stay whole characters.
+  utf8-names.txt       names that Python's zipfile, 7z and bsdtar store in
+                       UTF-8 (flag bit 11), and a hand-made Unicode path extra
+                       field; they must be converted to code page 932 with
+                       exact mappings only, in the listing and on disk.
 
 Every check prints one PASS or FAIL line; the last line is "N passed, M
 failed" and the exit status is 1 when anything failed.
@@ -36,6 +40,7 @@ import subprocess
 import sys
 import time
 import zipfile
+import zlib
 
 # Seconds one tovra.exe run may take before it counts as hung.
 RUN_TIMEOUT = 120
@@ -458,6 +463,95 @@ def check_shift_jis_names(report, wine, work, rows):
                      f"extra {sorted(found - expected)}, missing {sorted(expected - found)}")
 
 
+def to_cp932(name):
+    """`name` in code page 932 the way the library converts it: each character
+    that the page holds exactly (encoding and decoding give it back) becomes
+    its bytes, every other character '_'. Python's cp932 codec alone would
+    approximate some (U+301C wave dash -> 0x81 0x60)."""
+    out = b""
+    for ch in name:
+        try:
+            encoded = ch.encode("cp932")
+            out += encoded if encoded.decode("cp932") == ch else b"_"
+        except UnicodeError:
+            out += b"_"
+    return out
+
+
+def unicode_path_field(utf8_name, crc_of, version=1):
+    """A Unicode path extra field (0x7075) holding `utf8_name`, tied to the
+    name `crc_of` by its CRC-32."""
+    data = bytes([version]) + zlib.crc32(crc_of).to_bytes(4, "little") + utf8_name
+    return (0x7075).to_bytes(2, "little") + len(data).to_bytes(2, "little") + data
+
+
+def check_utf8_names(report, wine, work, rows):
+    scratch = os.path.join(work, "utf8")
+    source = os.path.join(scratch, "source")
+    for name, _ in rows:
+        path = os.path.join(source, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(f"contents of {name}".encode())
+    names = [name for name, _ in rows]
+    writers = {
+        "python": None,
+        "7z": ["7z", "a", "-tzip", "-mcu=on"],
+        "bsdtar": ["bsdtar", "--format=zip", "-cf"],
+    }
+    for writer, command in writers.items():
+        archive = os.path.join(scratch, f"{writer}.zip")
+        if command is None:
+            with zipfile.ZipFile(archive, "w") as z:
+                for name in names:
+                    z.write(os.path.join(source, name), name)
+        else:
+            done = subprocess.run(command + [archive] + names, cwd=source, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.PIPE)
+            if not report.check(done.returncode == 0, f"UTF-8 {writer}: archive written", done.stderr[:200]):
+                continue
+        with zipfile.ZipFile(archive) as z:
+            flagged = all(i.flag_bits & 0x800 for i in z.infolist() if not i.filename.isascii())
+        report.check(flagged, f"UTF-8 {writer}: the writer set flag bit 11 on every non-ASCII name")
+
+        status, listing = wine.extract(["-v", windows_path(archive)], scratch)
+        listed = listed_names(listing)
+        missing = [name for name in names if to_cp932(name) not in listed]
+        report.check(status == 0 and not missing, f"UTF-8 {writer}: tovra unzip -v lists the names in code page 932",
+                     f"exit {status}, missing {missing}, listed {sorted(listed)}")
+
+        out = os.path.join(scratch, f"out-{writer}")
+        status, _ = wine.extract(["-o", "-j", windows_path(archive), windows_path(out, True)], scratch)
+        report.check(status == 0, f"UTF-8 {writer}: tovra unzip -o -j exits 0", f"exit {status}")
+        expected = set()
+        for name, landing in rows:
+            expected.add(landing)
+            report.check(to_cp932(name).decode("cp932") == landing, f"UTF-8: the table's landing of {name} is its conversion")
+            path = os.path.join(out, landing)
+            data = open(path, "rb").read() if os.path.isfile(path) else None
+            report.check(data == f"contents of {name}".encode(), f"UTF-8 {writer}: {name} lands at {landing}",
+                         "missing" if data is None else data)
+        found = {p for p in snapshot(out) if not p.endswith("/")}
+        report.check(found == expected, f"UTF-8 {writer}: no other file", sorted(found ^ expected))
+
+    # A stored name tied to its Unicode path field by the field's CRC.
+    stored = b"stored-name.txt"
+    unicode_name = "日本語/表示.txt".encode()
+    for label, field, landing in (("matching", unicode_path_field(unicode_name, stored), "日本語/表示.txt"),
+                                  ("mismatching", unicode_path_field(unicode_name, b"other.txt"), "stored-name.txt")):
+        archive = os.path.join(scratch, f"unicode-path-{label}.zip")
+        with zipfile.ZipFile(archive, "w") as z:
+            info = zipfile.ZipInfo(stored.decode(), (2020, 2, 2, 10, 20, 30))
+            info.extra = field
+            z.writestr(info, b"unicode path " + label.encode())
+        out = os.path.join(scratch, f"out-unicode-path-{label}")
+        status, _ = wine.extract(["-o", "-j", windows_path(archive), windows_path(out, True)], scratch)
+        path = os.path.join(out, landing)
+        data = open(path, "rb").read() if os.path.isfile(path) else None
+        report.check(status == 0 and data == b"unicode path " + label.encode(),
+                     f"Unicode path field, {label} CRC: lands at {landing}", f"exit {status}, {data}")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--tool", required=True, help="tovra.exe")
@@ -485,6 +579,7 @@ def main():
             check_hostile_names(report, wine, work, hostile, drive_c, keep_paths, form)
 
     check_shift_jis_names(report, wine, work, read_data_file(os.path.join(args.data, "shift-jis-names.txt")))
+    check_utf8_names(report, wine, work, read_data_file(os.path.join(args.data, "utf8-names.txt")))
 
     print(f"{report.passed} passed, {report.failed} failed")
     return 1 if report.failed else 0

@@ -5,8 +5,10 @@
 // without TOVRA_CODEPAGE, when the locale variables (LC_ALL, LC_CTYPE, LANG,
 // first one set) name a Shift JIS codeset; any other TOVRA_CODEPAGE value and
 // every other locale give 65001 (UTF-8 stepping). The choice is made once, at
-// first use, without touching the process's locale. Conversions for 932 use
-// iconv's CP932 (Microsoft's variant, as Windows converts).
+// first use, without touching the process's locale. Conversions from 932 use
+// iconv's CP932 (Microsoft's variant, as Windows converts); conversions into
+// 932 use the exact mappings of cp932_table.h, because iconv approximates
+// characters the page does not hold (the yen sign U+00A5 would become '\').
 #include <iconv.h>
 
 #include <algorithm>
@@ -119,11 +121,11 @@ std::string AnsiToUtf8(const std::string& ansi) {
 }
 
 std::string Utf8ToAnsi(const std::string& utf8) {
-    if (CodePage() != kShiftJis) return CleanUtf8(utf8);
-    return Convert("UTF-8", "CP932", utf8, [](const char* p, const char* end) -> size_t {
-        const size_t length = Utf8SequenceLength(p, end);
-        return length == 0 ? 1 : length;
-    });
+    return CodePage() == kShiftJis ? Utf8ToCp932(utf8, '?') : CleanUtf8(utf8, '?');
+}
+
+std::string Utf8NameToAnsi(const std::string& utf8) {
+    return CodePage() == kShiftJis ? Utf8ToCp932(utf8, '_') : CleanUtf8(utf8, '_');
 }
 
 }  // namespace tovra::platform

@@ -43,6 +43,8 @@ const char* NextChar(const char* p) {
 
 std::string AnsiToUtf8(const std::string& ansi) { return WideToUtf8(AnsiToWide(ansi, L'?'), '?'); }
 
-std::string Utf8ToAnsi(const std::string& utf8) { return WideToAnsi(Utf8ToWide(utf8, L'?')); }
+std::string Utf8ToAnsi(const std::string& utf8) { return WideToAnsi(Utf8ToWide(utf8, L'?'), '?'); }
+
+std::string Utf8NameToAnsi(const std::string& utf8) { return WideToAnsi(Utf8ToWide(utf8, L'_'), '_'); }
 
 }  // namespace tovra::platform

@@ -119,7 +119,7 @@ bool LoadStringResource(unsigned id, std::string* text) {
         }
         buffer.resize(buffer.size() * 4);
     }
-    *text = WideToAnsi(buffer);
+    *text = WideToAnsi(buffer, '?');
     return true;
 }
 

@@ -139,17 +139,17 @@ std::wstring AnsiToWide(const std::string& ansi, wchar_t replacement) {
     return wide;
 }
 
-std::string WideToAnsi(const std::wstring& input) {
-    if (GetACP() == CP_UTF8) return WideToUtf8(input, '?');
+std::string WideToAnsi(const std::wstring& input, char replacement) {
+    if (GetACP() == CP_UTF8) return WideToUtf8(input, replacement);
     // No ANSI code page holds characters beyond U+FFFF: each surrogate pair
-    // (or stray surrogate) becomes one '?', not two.
+    // (or stray surrogate) becomes one replacement, not two.
     std::wstring wide;
     wide.reserve(input.size());
     for (size_t i = 0; i < input.size(); ++i) {
         const wchar_t unit = input[i];
         if (unit >= 0xD800 && unit <= 0xDFFF) {
             if (unit <= 0xDBFF && i + 1 < input.size() && input[i + 1] >= 0xDC00 && input[i + 1] <= 0xDFFF) ++i;
-            wide += L'?';
+            wide += static_cast<wchar_t>(static_cast<unsigned char>(replacement));
         } else {
             wide += unit;
         }
@@ -157,10 +157,16 @@ std::string WideToAnsi(const std::wstring& input) {
     std::string ansi;
     if (wide.empty() || wide.size() > static_cast<size_t>(INT32_MAX / 2)) return ansi;
     const int length = static_cast<int>(wide.size());
-    const int needed = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0, "?", nullptr);
-    if (needed <= 0) return std::string(wide.size(), '?');
+    // The default character must be a single byte of the code page; both
+    // replacements used ('?' and '_') are ASCII.
+    const char defaultChar[2] = {replacement, '\0'};
+    BOOL usedDefault = FALSE;
+    const int needed =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0, defaultChar, &usedDefault);
+    if (needed <= 0) return std::string(wide.size(), replacement);
     ansi.resize(static_cast<size_t>(needed));
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, ansi.data(), needed, "?", nullptr);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, ansi.data(), needed, defaultChar,
+                        &usedDefault);
     return ansi;
 }
 

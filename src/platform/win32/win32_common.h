@@ -28,7 +28,8 @@ std::wstring Utf8ToWide(const std::string& utf8, wchar_t replacement);
 std::string WideToUtf8(const std::wstring& wide, char replacement);
 // ANSI (CP_ACP) to UTF-16; each character that does not convert becomes `replacement`.
 std::wstring AnsiToWide(const std::string& ansi, wchar_t replacement);
-// UTF-16 to ANSI (CP_ACP) without best-fit guesses; what does not convert becomes '?'.
-std::string WideToAnsi(const std::wstring& wide);
+// UTF-16 to ANSI (CP_ACP) without best-fit guesses; each character that does
+// not convert (a surrogate pair counts as one) becomes `replacement`.
+std::string WideToAnsi(const std::wstring& wide, char replacement);
 
 }  // namespace tovra::platform

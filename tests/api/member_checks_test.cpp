@@ -1,7 +1,6 @@
 // member_checks_test.cpp - which members an Unzip run extracts and how far:
-// members of streaming writers marked with version 4.5, directories that
-// DOS-family writers mark only by their attribute, members whose data is
-// longer than declared, and archives whose members overlap.
+// directories that DOS-family writers mark only by their attribute, members
+// whose data is longer than declared, and archives whose members overlap.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -35,18 +34,6 @@ protected:
     std::string out = dir / "out";
     std::string callerDirectory;
 };
-
-TEST_F(MemberChecksTest, Version45MembersOfStreamingWritersExtract) {
-    const std::string text = test::PatternBytes(20000, 4);
-    test::ZipBuilder zip;
-    zip.AddStored("stored.bin", text).versionNeeded = 45;
-    test::ZipMember& deflated = zip.AddDeflated("deflated.bin", text);
-    deflated.versionNeeded = 45;
-    deflated.dataDescriptor = true;
-    EXPECT_EQ(Extract(zip.Build(), "-o"), 0);
-    EXPECT_EQ(test::ReadWholeFile(out + "/stored.bin").value_or("<missing>") == text, true);
-    EXPECT_EQ(test::ReadWholeFile(out + "/deflated.bin").value_or("<missing>") == text, true);
-}
 
 TEST_F(MemberChecksTest, DosDirectoryWithoutSlashBecomesADirectory) {
     test::ZipBuilder zip;

@@ -1,6 +1,5 @@
 // member_spans_test.cpp - the overlap sweep over members' data spans: which
-// members of a list are marked, whatever order the central directory gives,
-// and the span a central header stands for.
+// members of a list are marked, whatever order the central directory gives.
 #include "extract/member_spans.h"
 
 #include <gtest/gtest.h>
@@ -39,18 +38,6 @@ TEST(MemberSpans, OverlappingSpansAreMarkedWhateverTheirOrder) {
         for (uint8_t f : flags) marked += f != 0 ? 'x' : '.';
         EXPECT_EQ(marked, c.marked);
     }
-}
-
-TEST(MemberSpans, SpanCoversTheLocalHeaderTheCentralNameAndTheCompressedData) {
-    format::CentralHeader header;
-    header.localHeaderOffset = 0xFFFFFF00u;
-    header.nameLength = 7;
-    header.extraLength = 500;  // the central extra field does not count
-    header.compressedSize = 0xFFFFFFF0u;
-    const MemberSpan span = SpanOf(header, 9);
-    EXPECT_EQ(span.start, 0xFFFFFF00u);
-    EXPECT_EQ(span.end, uint64_t{0xFFFFFF00u} + 30 + 7 + 0xFFFFFFF0u);  // no 32-bit wrap
-    EXPECT_EQ(span.entry, 9u);
 }
 
 }  // namespace

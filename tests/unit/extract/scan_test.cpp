@@ -351,7 +351,6 @@ TEST_F(Scan, DosDirectoriesWithoutTrailingSlashAreDirectories) {
             if (c.directory) {
                 EXPECT_EQ(outcome.result, 0);
                 EXPECT_EQ(folderIsDirectory, keepPaths == 1);
-                EXPECT_FALSE(platform::FileExists(out + "/folder") && !folderIsDirectory);
                 EXPECT_EQ(test::ReadWholeFile(out + (keepPaths ? "/folder/inner.txt" : "/inner.txt")), "inside");
             } else {
                 EXPECT_FALSE(folderIsDirectory);
@@ -363,20 +362,6 @@ TEST_F(Scan, DosDirectoriesWithoutTrailingSlashAreDirectories) {
     }
 }
 
-TEST_F(Scan, OverlappingMembersAreRefusedAndTheOthersExtract) {
-    test::ZipBuilder zip;
-    zip.AddStored("a.txt", "alpha");
-    zip.AddStored("b.txt", "beta");
-    zip.AddStored("c.txt", "gamma").localHeaderOffset = 0;  // a.txt's local header
-    EXPECT_EQ(RunBytes(zip.Build(), [](Cunzip&) {}).result, 3);
-    ASSERT_EQ(ui.messages.size(), 1u) << ui.AllMessageTexts();
-    EXPECT_EQ(ui.messages[0].text, "3:file #0:  bad zipfile offset (overlap):  0\n");
-    EXPECT_EQ(ui.messages[0].icon, platform::MessageIcon::kStop);
-    EXPECT_FALSE(platform::FileExists(scratch / "a.txt"));
-    EXPECT_FALSE(platform::FileExists(scratch / "c.txt"));
-    EXPECT_EQ(test::ReadWholeFile(scratch / "b.txt"), "beta");
-}
-
 TEST_F(Scan, OverlapIsFoundAcrossBatches) {
     test::ZipBuilder zip;
     for (int i = 0; i < 150; ++i) zip.AddStored("m" + std::to_string(i), test::PatternBytes(50, i));
@@ -385,7 +370,8 @@ TEST_F(Scan, OverlapIsFoundAcrossBatches) {
     zip.members[149].data = zip.members[149].uncompressed = "x";
     zip.members[149].localHeaderOffset = 30 + 2 + 50;
     EXPECT_EQ(TestBytes(zip.Build()).result, 3);
-    EXPECT_EQ(ui.messages.size(), 1u) << ui.AllMessageTexts();
+    ASSERT_EQ(ui.messages.size(), 1u) << ui.AllMessageTexts();  // one for the run
+    EXPECT_EQ(ui.messages[0].text, "3:file #1:  bad zipfile offset (overlap):  82\n");
     EXPECT_EQ(RunBytes(zip.Build(), [](Cunzip&) {}).result, 3);
     for (int i = 0; i < 150; ++i) {
         EXPECT_EQ(platform::FileExists(scratch / ("m" + std::to_string(i))), i != 1 && i != 149) << i;

@@ -15,6 +15,7 @@
 #include "extract/Cunzip.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "codecs/inflate.h"
+#include "extract/member_acceptance.h"
 #include "extract/message_caption.h"
 #include "extract/name_match.h"
 #include "extract/unicode_path_field.h"
@@ -47,6 +49,25 @@ int Raise(int result, int code) { return std::max(result, code); }
 
 bool HostIn(uint32_t host, std::initializer_list<uint32_t> hosts) {
     return std::find(hosts.begin(), hosts.end(), host) != hosts.end();
+}
+
+// DOS-family hosts (MS-DOS, NTFS, VFAT) keep the directory bit of their
+// attribute byte in the low byte of the external attributes. The host byte is
+// taken as stored, not capped: larger host numbers belong to other systems.
+bool DirectoryByAttribute(const format::CentralHeader& header) {
+    return HostIn(header.versionMadeBy >> 8, {0, 11, 14}) &&
+           (header.externalAttributes & platform::kAttrDirectory) != 0 && header.compressedSize == 0 &&
+           header.uncompressedSize == 0;
+}
+
+// Marks a member name as a directory entry by its trailing '/'. False when
+// the name buffer has no room left for it.
+bool AppendDirectorySeparator(char* name) {
+    const size_t length = std::strlen(name);
+    if (length + 1 >= kNameBufferSize) return false;
+    name[length] = '/';
+    name[length + 1] = '\0';
+    return true;
 }
 
 #if defined(__GNUC__)
@@ -299,11 +320,12 @@ bool Cunzip::AcceptMember() {
     member.hasDataDescriptor = (centralHeader.flags & format::kFlagDataDescriptor) != 0 ? 1 : 0;
     member.textFile = centralHeader.internalAttributes & 1;
     member.textMode = 0;
+    member.directoryByAttribute = DirectoryByAttribute(centralHeader) ? 1 : 0;
 
     const unsigned version = centralHeader.versionNeeded & 0xFF;
     const unsigned neededHost = centralHeader.versionNeeded >> 8;
-    if (neededHost == 2) {  // a VMS member
-        if (version > 42) {
+    if (neededHost == kHostVms) {
+        if (version > kMaxVmsVersion) {
             ShowEngineMessage(parentWindow,
                               Format("   skipping: %-22s  need %s compat. v%u.%u (can do v%u.%u)\n", nameBuffer, "VMS",
                                      version / 10, version % 10, 4u, 2u),
@@ -316,11 +338,10 @@ bool Cunzip::AcceptMember() {
                                   platform::MessageIcon::kQuestion, platform::MessageButtons::kYesNo);
             if (answer != platform::kIdYes) return false;
         }
-    } else if (version > 20) {
+    } else if (version > kMaxPlainVersion && !ReadableAboveVersion20(centralHeader)) {
         return false;
     }
-    if (centralHeader.method == 7 || centralHeader.method > 8) return false;
-    return true;
+    return !MethodRefused(centralHeader.method);
 }
 
 bool Cunzip::PasswordStep(int* result) {
@@ -361,7 +382,18 @@ int Cunzip::ProcessMembers() {
         crcTable = nullptr;
     };
 
+    // Which members overlap others, from the whole directory, before any
+    // member of the first batch is extracted.
+    const int spans = FindOverlappingMembers();
+    if (spans != 0) {
+        freeCrcTable();
+        return spans;
+    }
+    bool overlapReported = false;  // one message per run, however many members overlap
+
     uint32_t remaining = endRecord.totalEntries;
+    uint32_t entry = 0;  // central directory position of the next header read
+    std::array<uint32_t, kMemberBatchSize> slotEntry{};
     int64_t index = -1;  // of the member being visited, counted over the run's selected members
     skippedMembers = 0;
     givenUpMembers = 0;
@@ -377,6 +409,7 @@ int Cunzip::ProcessMembers() {
         size_t selected = 0;
         while (remaining > 0 && selected < kMemberBatchSize) {
             --remaining;
+            slotEntry[selected] = entry++;
             currentMember = &batch[selected];
             *currentMember = MemberInfo{};
             uint8_t signature[4];
@@ -422,6 +455,17 @@ int Cunzip::ProcessMembers() {
             currentMember = &batch[i];
             const MemberInfo& member = *currentMember;
             int64_t target = static_cast<int64_t>(member.localHeaderOffset) + extraBytes;
+            if (EntryOverlaps(slotEntry[i])) {
+                if (!overlapReported) {
+                    overlapReported = true;
+                    ShowEngineMessage(parentWindow,
+                                      Format("3:file #%d:  bad zipfile offset (%s):  %s\n", static_cast<int>(index),
+                                             "overlap", std::to_string(target).c_str()),
+                                      platform::MessageIcon::kStop, platform::MessageButtons::kOk);
+                }
+                result = Raise(result, 3);
+                continue;
+            }
             if (target < 0) {
                 if (index == 0 && extraBytes != 0) {
                     rememberedExtraBytes = extraBytes;
@@ -489,6 +533,10 @@ int Cunzip::ProcessMembers() {
             if ((localHeader.flags & format::kFlagDataDescriptor) != 0) {
                 localHeader.crc32 = member.crc32;
                 localHeader.compressedSize = member.compressedSize;
+            } else if (localHeader.compressedSize == format::kZip64Placeholder32) {
+                // A Zip64 writer's local placeholder; the central size is real
+                // (AcceptMember refuses a member whose central size is one too).
+                localHeader.compressedSize = member.compressedSize;
             }
             compressedBytesLeft = localHeader.compressedSize;
             uncompressedSize = localHeader.uncompressedSize;
@@ -498,6 +546,11 @@ int Cunzip::ProcessMembers() {
                 fieldResult = Raise(fieldResult, ReadFieldBytes(localHeader.extraLength, kFieldExtra));
             result = Raise(result, fieldResult);
             if (fieldResult > 1) continue;
+            // A directory known by its attribute is handled as if its name
+            // ended in '/'; one whose name fills the buffer is still no file.
+            if (member.directoryByAttribute != 0 && !AppendDirectorySeparator(nameBuffer) && options.test == 0) {
+                continue;
+            }
 
             if (options.test == 0) {
                 bool extract = false;

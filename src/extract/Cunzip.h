@@ -150,6 +150,10 @@ public:
     int32_t passwordGaveUp = 0;              // an empty password was given: stop asking in this run
     std::string storedName;                  // the name field just read, all its bytes as stored
     bool nameIsUtf8 = false;                 // the header being read flags its name as UTF-8 (bit 11)
+    // Per central directory entry (overlapEntryCount of them): 1 when the
+    // member's data overlaps another member's (member_spans.h).
+    std::unique_ptr<uint8_t[]> overlappingEntries;
+    uint32_t overlapEntryCount = 0;
 
     // Field modes of ReadFieldBytes.
     enum FieldMode : int { kFieldSkip = 0, kFieldDisplay = 1, kFieldName = 2, kFieldExtra = 3 };
@@ -184,6 +188,16 @@ public:
     // centralHeader and decides whether the member can be extracted at all
     // (version and method checks, with their messages).
     bool AcceptMember();
+    // The overlap pre-pass of the member loop (member_spans.cpp): walks the
+    // whole central directory from the reader's place, fills
+    // overlappingEntries and puts the reader back. 0; 5 when the lists cannot
+    // be allocated; 51 when the reader cannot return to its place.
+    int FindOverlappingMembers();
+    // Whether central directory entry `entry` overlaps another member.
+    bool EntryOverlaps(uint32_t entry) const;
+    // Whether a local header signature stands at the recorded `offset`, with
+    // or without the preamble correction (moves the reader).
+    bool LocalHeaderAt(uint64_t offset);
     // The listing over the central directory (reader on its first header).
     int ListMembers();
     // Copies the cancel request of the running command's progress display
@@ -202,6 +216,8 @@ public:
     int32_t outputExisted = 1;               // the output path held a file before (1 when unknown)
     std::unique_ptr<uint8_t[]> writeBuffer;  // kWriteBufferSize bytes gathered for one write
     size_t writePending = 0;                 // bytes in writeBuffer not yet written
+    uint32_t declaredSize = 0;               // DeclaredUncompressedSize() of the member being written
+    int32_t sizeExceeded = 0;                // its data ran past declaredSize (the rest was not written)
     uint8_t* memoryBase = nullptr;           // locked start of memoryBlock in memory mode
     uint32_t memoryCapacity = 0;             // size of memoryBlock in bytes
     bool fileTimeCacheValid = false;         // MemberFileTime's last conversion
@@ -236,13 +252,19 @@ public:
     // Extracts *currentMember (local header read, reader on its data) into
     // outputPath, the memory block, or nowhere in test mode. Returns 0, 1
     // (incomplete data, or a method without a decoder), 2 (damaged data, CRC
-    // mismatch, cancel), 6 (out of memory), 50 (output failure).
+    // mismatch, data longer or shorter than the declared uncompressed size,
+    // cancel), 6 (out of memory), 50 (output failure). Never more than the
+    // declared size is written; a stored member whose compressed size is not
+    // its declared size is refused before anything is written.
     int ExtractMember();
     // Takes the decoder's next n output bytes: CRC, then file, memory block or
     // nothing; then progress to the UiHost and the cancel request into
-    // cancelSeen. 0, or 50 when this or an earlier write of the member failed
-    // (ProcessState().WriteFailureState is then 2).
+    // cancelSeen. 0; 50 when this or an earlier write of the member failed
+    // (ProcessState().WriteFailureState is then 2); kFlushSizeExceeded when
+    // the bytes run past declaredSize: only the part up to it is taken and
+    // sizeExceeded is set, so the decoder stops at once.
     int FlushOutput(const uint8_t* data, size_t n);
+    static constexpr int kFlushSizeExceeded = 2;
     // The member's next compressed byte, or -1 when its bytes are used up
     // (compressedBytesLeft keeps counting down below 0) or the archive ends.
     int NextMemberByte();
@@ -256,9 +278,13 @@ public:
     bool GrowMemoryBlock(size_t needed);
     bool OpenMemoryBlock();
     // The member's uncompressed size: the local one, or the central one when
-    // a data descriptor (or a local 0) makes the local one unusable.
+    // a data descriptor (or a local 0, or the Zip64 placeholder) makes the
+    // local one unusable.
     uint32_t DeclaredUncompressedSize() const;
     void ReportDecoderFailure(const char* cause, const char* methodWord);
+    // Result 2 with its message for a member whose data is longer (`longer`)
+    // or shorter than its declared size.
+    int ReportSizeMismatch(bool longer);
     int64_t MemberFileTime(bool* known);
     int CopyStored();
     int InflateMember();

@@ -15,8 +15,8 @@
 
 namespace tovra::extract {
 
-// One selected member: eleven 32-bit fields, in this order, and the central
-// uncompressed size.
+// One selected member: eleven 32-bit fields, in this order, then the central
+// uncompressed size and the directory-by-attribute mark.
 struct MemberInfo {
     uint32_t localHeaderOffset = 0;  // from the central header, not corrected for a preamble
     uint32_t compressedSize = 0;     // central value
@@ -32,8 +32,12 @@ struct MemberInfo {
     // Central uncompressed size: sizes the memory block when the local header's
     // size is unusable (data descriptor, or 0).
     uint32_t uncompressedSize = 0;
+    // 1 for a directory that DOS-family systems (hosts 0, 11 and 14) mark by
+    // the external attribute 0x10 without a trailing '/' in its name: no data
+    // (both central sizes 0). The member loop treats it as a directory entry.
+    uint32_t directoryByAttribute = 0;
 };
-static_assert(sizeof(MemberInfo) == 12 * sizeof(uint32_t));
+static_assert(sizeof(MemberInfo) == 13 * sizeof(uint32_t));
 
 inline constexpr size_t kMemberBatchSize = 64;
 inline constexpr uint32_t kMaxHostSystem = 14;

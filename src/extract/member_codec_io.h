@@ -20,7 +20,8 @@ public:
     // The member's bytes already in the reader's buffer.
     const uint8_t* Buffered(size_t& count) override;
     void Consume(size_t n) override;
-    // FlushOutput: 0, 50 after a failed write, 2 once the run is cancelled.
+    // FlushOutput: 0, 50 after a failed write, 2 once the run is cancelled
+    // or the data runs past the member's declared size.
     int FlushWindow(const uint8_t* data, size_t count) override;
 
 private:

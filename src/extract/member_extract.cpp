@@ -6,10 +6,17 @@
 // A member that fails after its output was opened leaves the file on disk as
 // far as it was written; the CRC is compared after the file is stamped, and a
 // mismatch leaves the file too (the result says it is damaged).
+//
+// The declared uncompressed size is a promise hosts rely on (they check free
+// space and size limits from it before they extract): the flush never takes
+// more than that many bytes, and a member whose data is longer or shorter
+// fails like a damaged one (result 2, with a message). A stored member whose
+// compressed size differs from it is refused before anything is written.
 #include <algorithm>
 #include <cstring>
 
 #include "extract/Cunzip.h"
+#include "extract/member_acceptance.h"
 #include "extract/process_state.h"
 #include "format/dos_time.h"
 #include "format/zip_values.h"
@@ -46,9 +53,10 @@ int64_t Cunzip::MemberFileTime(bool* known) {
 uint32_t Cunzip::DeclaredUncompressedSize() const {
     // The local size is unusable when a data descriptor carries the real one
     // (the local field is then often 0); the central directory has it.
-    const bool localUsable =
-        (localHeader.flags & format::kFlagDataDescriptor) == 0 && localHeader.uncompressedSize != 0;
-    if (!localUsable && currentMember != nullptr && currentMember->uncompressedSize != 0) {
+    const bool localUsable = (localHeader.flags & format::kFlagDataDescriptor) == 0 &&
+                             localHeader.uncompressedSize != 0 &&
+                             localHeader.uncompressedSize != format::kZip64Placeholder32;
+    if (!localUsable && currentMember != nullptr) {
         return currentMember->uncompressedSize;
     }
     return localHeader.uncompressedSize;
@@ -120,10 +128,14 @@ int Cunzip::ExtractMember() {
         return 2;
     }
     const uint16_t method = localHeader.method;
-    if (method != format::kMethodStored && method != format::kMethodDeflated) {
+    if (!MethodHasDecoder(method)) {
         // No decoder for this method here: reported as not extracted, before
         // an empty output file could be left behind.
         return 1;
+    }
+    if (method == format::kMethodStored && compressedBytesLeft != int64_t{DeclaredUncompressedSize()}) {
+        // Copying would write a length that is not the declared one.
+        return ReportSizeMismatch(compressedBytesLeft > int64_t{DeclaredUncompressedSize()});
     }
     if (!BeginMemberOutput()) {
         return 6;
@@ -170,10 +182,19 @@ int Cunzip::ExtractMember() {
     if (result > 1) {
         return result;
     }
+    if (sizeExceeded != 0 || bytesDone != declaredSize) {
+        return ReportSizeMismatch(sizeExceeded != 0);
+    }
     const uint32_t expected = (localHeader.flags & format::kFlagDataDescriptor) != 0 && currentMember != nullptr
                                   ? currentMember->crc32
                                   : localHeader.crc32;
     return memberCrc == expected ? result : 2;
+}
+
+int Cunzip::ReportSizeMismatch(bool longer) {
+    ReportDecoderFailure(longer ? "more data than declared to " : "less data than declared to ",
+                         localHeader.method == format::kMethodDeflated ? "inflate" : "extract");
+    return 2;
 }
 
 }  // namespace tovra::extract

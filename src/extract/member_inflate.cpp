@@ -31,6 +31,11 @@ int Cunzip::InflateMember() {
     MemberCodecIo io(*this);
     codecs::Inflater inflater(io, io, outputBuffer, DeclaredUncompressedSize());
     const int result = inflater.Inflate();
+    // Stopped by the flush at the declared size: ExtractMember reports that
+    // (or the cancel or failed write that came with it).
+    if (sizeExceeded != 0) {
+        return 0;
+    }
     // The decoder stops with the sink's own code after a cancel or a failed
     // write; those are told by the engine's flags, not by the code.
     if (result == 0 || cancelSeen != 0 || ProcessState().WriteFailureState != 0) {

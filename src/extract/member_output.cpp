@@ -72,9 +72,11 @@ int Cunzip::NextMemberByte() {
 bool Cunzip::BeginMemberOutput() {
     memberCrc = 0;
     bytesDone = 0;
+    declaredSize = DeclaredUncompressedSize();
+    sizeExceeded = 0;
     writePending = 0;
     ProcessState().WriteFailureState = 0;
-    platform::CurrentUiHost().Progress(nameBuffer, 0, DeclaredUncompressedSize());
+    platform::CurrentUiHost().Progress(nameBuffer, 0, declaredSize);
     if (memoryMode == 0 && options.test == 0 && writeBuffer == nullptr) {
         writeBuffer.reset(new (std::nothrow) uint8_t[kWriteBufferSize]);
         return writeBuffer != nullptr;
@@ -121,11 +123,19 @@ bool Cunzip::GrowMemoryBlock(size_t needed) {
 }
 
 int Cunzip::FlushOutput(const uint8_t* data, size_t n) {
-    memberCrc = format::Crc32(memberCrc, data, n);
-    if (n == 0) {
-        return 0;
+    // Nothing past the declared size is taken: the part up to it is written,
+    // and the result stops the decoder before it makes any more.
+    const uint32_t room = bytesDone < declaredSize ? declaredSize - bytesDone : 0;
+    const bool exceeded = n > room;
+    if (exceeded) {
+        n = room;
+        sizeExceeded = 1;
     }
+    memberCrc = format::Crc32(memberCrc, data, n);
     ExtractProcessState& state = ProcessState();
+    if (n == 0) {
+        return exceeded ? kFlushSizeExceeded : 0;
+    }
     if (state.WriteFailureState != 0) {
         return 50;
     }
@@ -162,11 +172,14 @@ int Cunzip::FlushOutput(const uint8_t* data, size_t n) {
     // progressCountdown of them), then the cancel request is copied.
     bytesDone += static_cast<uint32_t>(n);
     if (--progressCountdown <= 0) {
-        platform::CurrentUiHost().Progress(nameBuffer, bytesDone, DeclaredUncompressedSize());
+        platform::CurrentUiHost().Progress(nameBuffer, bytesDone, declaredSize);
         progressCountdown = progressInterval > 0 ? progressInterval : 1;
     }
     PollCancel();
-    return state.WriteFailureState == 2 ? 50 : 0;
+    if (state.WriteFailureState == 2) {
+        return 50;
+    }
+    return exceeded ? kFlushSizeExceeded : 0;
 }
 
 // ---------------------------------------------------------------- codec adapter

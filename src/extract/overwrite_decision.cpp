@@ -53,7 +53,7 @@ int Cunzip::DecideOverwrite() {
     question.memberSize = localHeader.uncompressedSize;
     question.diskTime = disk.modificationTime;
     question.diskSize = disk.size;
-    platform::Beep();
+    platform::Beep(platform::kBeepAsterisk);
     switch (platform::CurrentUiHost().AskOverwrite(parentWindow, question)) {
         case platform::OverwriteAnswer::kYesToAll:
             state.OverwriteAllFlag = 1;

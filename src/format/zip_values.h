@@ -26,10 +26,12 @@ inline constexpr size_t kDataDescriptorSize = 16;
 // ---------------------------------------------------------------- flags and methods
 
 enum : uint16_t {
-    kFlagEncrypted = 0x0001,       // traditional encryption
-    kFlagMaximum = 0x0002,         // deflate levels 8-9 (implode: 8 KiB dictionary)
-    kFlagFast = 0x0004,            // deflate levels 1-2 (implode: three trees)
-    kFlagDataDescriptor = 0x0008,  // CRC and sizes follow the data
+    kFlagEncrypted = 0x0001,           // traditional encryption
+    kFlagMaximum = 0x0002,             // deflate levels 8-9 (implode: 8 KiB dictionary)
+    kFlagFast = 0x0004,                // deflate levels 1-2 (implode: three trees)
+    kFlagDataDescriptor = 0x0008,      // CRC and sizes follow the data
+    kFlagStrongEncryption = 0x0040,    // encryption this library cannot read
+    kFlagEncryptedDirectory = 0x2000,  // central directory encrypted, its values masked
     kFlagsUndefined = 0xFFF0,
 };
 
@@ -92,5 +94,9 @@ constexpr uint32_t ExternalAttributes(uint32_t attributeValue, bool dosCompatibl
 
 inline constexpr uint64_t kMaxFieldValue32 = 0xFFFFFFFF;  // sizes, offsets, central directory size
 inline constexpr uint64_t kMaxFieldValue16 = 0xFFFF;      // member count, name/extra/comment lengths
+// A field holding its largest value says "the real value is in the Zip64
+// extra field" (sizes and offsets; the disk number start).
+inline constexpr uint32_t kZip64Placeholder32 = 0xFFFFFFFF;
+inline constexpr uint16_t kZip64Placeholder16 = 0xFFFF;
 
 }  // namespace tovra::format

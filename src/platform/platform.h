@@ -259,6 +259,9 @@ void Beep();
 // The system sound of MessageBeep type `soundType` (1 the default beep, 64 the
 // information sound, ...); natively the same as Beep().
 void Beep(uint32_t soundType);
+// MessageBeep type of the information sound (MB_ICONASTERISK), which comes
+// before the overwrite question.
+inline constexpr uint32_t kBeepAsterisk = 64;
 // Dispatches waiting messages of the calling thread: PumpMessages handles what
 // is waiting now; DrainMessages repeats until the queue is empty.
 void PumpMessages();

@@ -4,6 +4,8 @@
 // that otherwise depends on the environment of the process.
 #pragma once
 
+#include <cstdint>
+
 namespace tovra::platform {
 
 // Forces the ANSI code page used by IsLeadByte, NextChar and the text
@@ -13,5 +15,13 @@ namespace tovra::platform {
 // Returns true when the requested page is in force afterwards. Not thread-safe
 // against concurrent users of the code page.
 bool OverrideCodePageForTesting(int codePage);
+
+// The beeps sounded so far in the process and the MessageBeep type of the
+// last one (Beep() without a type counts as type 0, MB_OK).
+struct BeepRecord {
+    uint32_t count = 0;
+    uint32_t lastType = 0;
+};
+BeepRecord BeepsForTesting();
 
 }  // namespace tovra::platform

@@ -93,10 +93,11 @@ protected:
         return args;
     }
 
-    // Writes the archive with Python's zipfile. mode: "stored", "deflated" or
+    // Writes the archive with Python's zipfile. mode: "stored", "deflated",
     // "streamed" (a non-seekable output, so every member gets a data
-    // descriptor). The read-only file's DOS attribute byte is set, as a
-    // Windows writer would store it.
+    // descriptor) or "streamed64" (the same, each member opened for Zip64 as
+    // a writer that cannot know the size does: version needed 4.5). The read-only file's DOS attribute byte is set, as
+    // a Windows writer would store it.
     void MakeWithPython(const std::string& mode) {
         const std::string script = scratch / "make.py";
         std::ofstream py(script);
@@ -111,7 +112,7 @@ protected:
               "    def seek(self, *a): raise OSError('not seekable')\n"
               "method = zipfile.ZIP_STORED if mode == 'stored' else zipfile.ZIP_DEFLATED\n"
               "raw = open(out, 'wb')\n"
-              "target = Unseekable(raw) if mode == 'streamed' else raw\n"
+              "target = Unseekable(raw) if mode.startswith('streamed') else raw\n"
               "with zipfile.ZipFile(target, 'w', method) as z:\n"
               "    for name in sys.argv[4:]:\n"
               "        path = os.path.join(src, name)\n"
@@ -121,8 +122,8 @@ protected:
               "        info.external_attr = (st.st_mode & 0xFFFF) << 16\n"
               "        if not st.st_mode & 0o200: info.external_attr |= 0x01\n"
               "        with open(path, 'rb') as f: data = f.read()\n"
-              "        if mode == 'streamed':\n"
-              "            with z.open(info, 'w') as w: w.write(data)\n"
+              "        if mode.startswith('streamed'):\n"
+              "            with z.open(info, 'w', force_zip64=mode == 'streamed64') as w: w.write(data)\n"
               "        else:\n"
               "            z.writestr(info, data)\n"
               "raw.close()\n";
@@ -177,6 +178,12 @@ protected:
         return bytes;
     }
 
+    bool AllMembersNeedVersion(int version) {
+        return Shell("python3 -c \"import sys, zipfile; sys.exit(0 if all(i.extract_version == " +
+                     std::to_string(version) + " for i in zipfile.ZipFile(sys.argv[1]).infolist()) else 1)\" " +
+                     Quote(archive)) == 0;
+    }
+
     bool AllMembersStreamed() {
         return Shell(
                    "python3 -c \"import sys, zipfile; sys.exit(0 if all(i.flag_bits & 8 for i in "
@@ -203,6 +210,12 @@ TEST_F(ExtractPeers, PythonDeflated) {
 
 TEST_F(ExtractPeers, PythonStreamedWithDataDescriptors) {
     MakeWithPython("streamed");
+    ExpectExtractsExactly(true, true);
+}
+
+TEST_F(ExtractPeers, PythonStreamedForZip64AsVersion45) {
+    MakeWithPython("streamed64");
+    ASSERT_TRUE(AllMembersNeedVersion(45));
     ExpectExtractsExactly(true, true);
 }
 

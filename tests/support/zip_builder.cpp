@@ -168,6 +168,30 @@ std::string ZipBuilder::Build() const {
 
 bool ZipBuilder::WriteTo(const std::string& path) const { return WriteWholeFile(path, Build()); }
 
+std::string BuildWithRepeatedLastHeader(const ZipBuilder& zip, size_t copies) {
+    const std::string bytes = zip.Build();
+    const size_t directory = static_cast<size_t>(zip.CentralDirectoryPosition());
+    const size_t end = static_cast<size_t>(zip.EndRecordPosition());
+    // The last central header: walk the directory by the length fields.
+    size_t last = directory;
+    for (size_t at = directory; at < end;) {
+        last = at;
+        auto field = [&](size_t offset) {
+            return static_cast<size_t>(static_cast<uint8_t>(bytes[at + offset])) |
+                   static_cast<size_t>(static_cast<uint8_t>(bytes[at + offset + 1])) << 8;
+        };
+        at += 46 + field(28) + field(30) + field(32);
+    }
+    const std::string header = bytes.substr(last, end - last);
+    std::string out = bytes.substr(0, end);
+    out.reserve(end + copies * header.size() + 22);
+    for (size_t i = 0; i < copies; ++i) out += header;
+    const size_t entries = zip.members.size() + copies;
+    out += EndRecordBytes(static_cast<uint16_t>(entries), static_cast<uint32_t>(out.size() - directory),
+                          static_cast<uint32_t>(directory));
+    return out;
+}
+
 std::string EndRecordBytes(uint16_t entries, uint32_t centralSize, uint32_t centralOffset, const std::string& comment,
                            uint16_t diskNumber, uint16_t centralDisk) {
     std::string out;

@@ -101,6 +101,12 @@ public:
     bool WriteTo(const std::string& path) const;
 };
 
+// The archive `zip` builds (no preamble), with the central header of its last
+// member written `copies` more times: every copy points at that member's
+// local header, so their data overlap. A few kilobytes of data can so declare
+// gigabytes. The entry count must stay within 65535.
+std::string BuildWithRepeatedLastHeader(const ZipBuilder& zip, size_t copies);
+
 // A bare 22-byte end record followed by `comment` (for archives with two end
 // records, or an end record alone).
 std::string EndRecordBytes(uint16_t entries, uint32_t centralSize, uint32_t centralOffset,

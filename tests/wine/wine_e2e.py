@@ -204,7 +204,7 @@ def write_with_python(source, archive, mode):
     with the DOS attribute byte: read-only 0x01, archive 0x20 otherwise."""
     method = zipfile.ZIP_STORED if mode == "stored" else zipfile.ZIP_DEFLATED
     with open(archive, "wb") as raw:
-        target = Unseekable(raw) if mode == "streamed" else raw
+        target = Unseekable(raw) if mode.startswith("streamed") else raw
         with zipfile.ZipFile(target, "w", method) as z:
             for name, _, _, _ in SOURCE_TREE:
                 path = os.path.join(source, name)
@@ -215,8 +215,10 @@ def write_with_python(source, archive, mode):
                 info.external_attr = 0x01 if not st.st_mode & 0o200 else 0x20
                 with open(path, "rb") as f:
                     data = f.read()
-                if mode == "streamed":
-                    with z.open(info, "w") as w:
+                if mode.startswith("streamed"):
+                    # streamed64: opened for Zip64, as a writer that cannot
+                    # know the size does, so the members need version 4.5.
+                    with z.open(info, "w", force_zip64=mode == "streamed64") as w:
                         w.write(data)
                 else:
                     z.writestr(info, data)
@@ -231,7 +233,7 @@ def make_peer_archive(writer, options, source, archive):
     if writer == "7z":
         command = ["7z", "a", "-tzip"] + options.split() + [archive] + names
     elif writer == "bsdtar":
-        command = ["bsdtar", "--format=zip", "-cf", archive] + names
+        command = ["bsdtar", "--format=zip"] + options.split() + ["-cf", archive] + names
     else:
         return f"unknown writer {writer}"
     done = subprocess.run(command, cwd=source, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
@@ -307,6 +309,8 @@ def check_peer_archive(report, wine, work, source, row):
         report.check(info is not None and info.external_attr & 0x01, f"{label}: the writer stored the read-only bit")
     if streamed == "yes":
         report.check(all(i.flag_bits & 0x08 for i in infos.values()), f"{label}: every member has a data descriptor")
+    if "64" in label:
+        report.check(all(i.extract_version == 45 for i in infos.values()), f"{label}: every member needs version 4.5")
 
     status, _ = wine.extract(["-o", "-j", windows_path(archive), windows_path(out, True)], work)
     report.check(status == 0, f"{label}: tovra unzip -o -j exits 0", f"exit {status}")

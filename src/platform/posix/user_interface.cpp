@@ -9,6 +9,7 @@
 
 #include "platform/platform.h"
 #include "platform/string_table.h"
+#include "platform/testing_hooks.h"
 #include "platform/ui_host.h"
 
 namespace tovra::platform {
@@ -18,14 +19,24 @@ int ShowMessage(WindowHandle owner, const std::string& text, const std::string& 
     return CurrentUiHost().Message(owner, text, caption, icon, buttons);
 }
 
-void Beep() {
+namespace {
+
+BeepRecord beeps;
+
+}  // namespace
+
+void Beep() { Beep(0u); }
+
+void Beep(uint32_t soundType) {
+    ++beeps.count;
+    beeps.lastType = soundType;
     if (isatty(STDERR_FILENO)) {
         const ssize_t ignored = write(STDERR_FILENO, "\a", 1);
         (void)ignored;
     }
 }
 
-void Beep(uint32_t) { Beep(); }
+BeepRecord BeepsForTesting() { return beeps; }
 
 void PumpMessages() {}
 

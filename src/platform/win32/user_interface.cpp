@@ -9,6 +9,7 @@
 
 #include "platform/default_ui_host.h"
 #include "platform/platform.h"
+#include "platform/testing_hooks.h"
 #include "platform/ui_host.h"
 #include "platform/win32/win32_common.h"
 
@@ -79,9 +80,21 @@ int ShowMessage(WindowHandle owner, const std::string& text, const std::string& 
     return answer <= 0 ? DefaultAnswer(buttons) : answer;
 }
 
-void Beep() { MessageBeep(MB_OK); }
+namespace {
 
-void Beep(uint32_t soundType) { MessageBeep(soundType); }
+BeepRecord beeps;
+
+}  // namespace
+
+void Beep() { Beep(static_cast<uint32_t>(MB_OK)); }
+
+void Beep(uint32_t soundType) {
+    ++beeps.count;
+    beeps.lastType = soundType;
+    MessageBeep(soundType);
+}
+
+BeepRecord BeepsForTesting() { return beeps; }
 
 void PumpMessages() { DispatchWaiting(kPumpLimit); }
 

@@ -1,7 +1,8 @@
 // member_extract_test.cpp - one member from its data to its output: stored
 // and deflated members byte-exact with time and attributes, the CRC check,
-// test mode, a failed write, and memory mode (a block sized from the central
-// directory, grown when the data runs longer, earlier blocks given back).
+// test mode, a failed write, memory mode (a block sized from the central
+// directory, earlier blocks given back), and the declared uncompressed size,
+// which no output may exceed or fall short of.
 //
 // Each test writes a small archive fragment (local header, name, data) to a
 // file, opens it as the context's archive and positions the reader on the
@@ -11,6 +12,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "extract/Cunzip.h"
@@ -18,6 +20,7 @@
 #include "format/crc32.h"
 #include "format/dos_time.h"
 #include "format/records.h"
+#include "format/zip_values.h"
 #include "platform/platform.h"
 #include "support/file_helpers.h"
 #include "support/scratch_dir.h"
@@ -143,8 +146,15 @@ TEST_F(MemberExtract, DataDescriptorMemberIsCheckedAgainstTheCentralCrc) {
     format::LocalHeader h = Header(0, plain, plain);
     h.flags = format::kFlagDataDescriptor;
     member.crc32 = h.crc32;
+    member.uncompressedSize = h.uncompressedSize;
     h.crc32 = 0;
+    h.uncompressedSize = format::kZip64Placeholder32;  // as a Zip64 streaming writer leaves it
     Position(h, plain);
+    EXPECT_EQ(context.ExtractMember(), 0);
+    // An empty streamed member: the central 0 is the declared size.
+    h.compressedSize = member.uncompressedSize = 0;
+    member.crc32 = 0;
+    Position(h, "");
     EXPECT_EQ(context.ExtractMember(), 0);
 }
 
@@ -230,12 +240,12 @@ TEST_F(MemberExtract, MemoryBlockFromTheLocalSize) {
     EXPECT_FALSE(platform::FileExists(context.outputPath));
 }
 
-TEST_F(MemberExtract, MemoryBlockGrowsPastATooSmallSize) {
-    // A streamed member: local sizes 0; the central size (here too small on
-    // purpose) sizes the first block, and the data still arrives whole.
+TEST_F(MemberExtract, MemoryBlockNeverTakesMoreThanTheDeclaredSize) {
+    // A streamed member: local sizes 0; the central size (too small on
+    // purpose) is the declared one, and no byte past it reaches the block.
     const std::string plain = test::PatternBytes(70001, 3);
-    const std::string packed = plain;
-    format::LocalHeader h = Header(0, plain, packed);
+    const std::string packed = RawDeflate(plain, 6);
+    format::LocalHeader h = Header(8, plain, packed);
     h.flags = format::kFlagDataDescriptor;
     member.crc32 = h.crc32;
     member.compressedSize = h.compressedSize;
@@ -244,23 +254,111 @@ TEST_F(MemberExtract, MemoryBlockGrowsPastATooSmallSize) {
     h.uncompressedSize = 0;
     context.memoryMode = 1;
     Position(h, packed);
-    EXPECT_EQ(context.ExtractMember(), 0);
-    EXPECT_EQ(context.memorySize, plain.size());
+    EXPECT_EQ(context.ExtractMember(), 2);
+    EXPECT_EQ(context.memorySize, 10u);
     const std::string block = MemoryContents();
-    EXPECT_EQ(block.size(), 70004u);  // cut back to the exact size
-    EXPECT_EQ(block.substr(0, plain.size()), plain);
-    EXPECT_EQ(block.find_first_not_of('\0', plain.size()), std::string::npos);
+    EXPECT_EQ(block, plain.substr(0, 10) + std::string(2, '\0'));
 }
 
 TEST_F(MemberExtract, HugeDeclaredSizeDoesNotReserveHugeMemory) {
     const std::string plain = "a few bytes";
-    format::LocalHeader h = Header(0, plain, plain);
+    const std::string packed = RawDeflate(plain, 6);
+    format::LocalHeader h = Header(8, plain, packed);
     h.uncompressedSize = 0xFFFFFFF0u;
     context.memoryMode = 1;
-    Position(h, plain);
-    EXPECT_EQ(context.ExtractMember(), 0);
+    Position(h, packed);
+    EXPECT_EQ(context.ExtractMember(), 2);  // shorter than declared
     EXPECT_EQ(context.memorySize, plain.size());
     EXPECT_EQ(MemoryContents(), plain + std::string(1, '\0'));
+}
+
+// One member whose data and declared uncompressed size may disagree.
+struct DeclaredSizeCase {
+    const char* what;
+    uint16_t method;
+    size_t real;          // bytes the data really stands for
+    uint32_t declared;    // uncompressed size in the local header (central with a data descriptor)
+    bool dataDescriptor;  // local sizes 0, the central ones count
+    int result;
+    long fileSize;  // size of the output file afterwards, -1: no file
+};
+
+TEST_F(MemberExtract, OutputNeverExceedsTheDeclaredSize) {
+    const DeclaredSizeCase cases[] = {
+        {"stored, sizes agree", 0, 5000, 5000, false, 0, 5000},
+        {"stored, compressed size larger", 0, 5000, 3, false, 2, -1},
+        {"stored, compressed size smaller", 0, 5000, 6000, false, 2, -1},
+        {"deflated, sizes agree", 8, 262150, 262150, false, 0, 262150},
+        {"deflated, 262150 bytes declared as 10", 8, 262150, 10, false, 2, 10},
+        {"deflated, longer by one byte", 8, 40000, 39999, false, 2, 39999},
+        {"deflated, shorter than declared", 8, 5000, 6000, false, 2, 5000},
+        {"deflated, data declared as empty", 8, 100, 0, false, 2, 0},
+        {"deflated, streamed, central size agrees", 8, 70001, 70001, true, 0, 70001},
+        {"deflated, streamed, central size too small", 8, 70001, 10, true, 2, 10},
+        {"deflated, local Zip64 placeholder, central size agrees", 8, 3000, 0xFFFFFFFFu, false, 0, 3000},
+    };
+    int n = 0;
+    for (const DeclaredSizeCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        ui.messages.clear();
+        std::snprintf(context.nameBuffer, kNameBufferSize, "%s", "member.bin");
+        const std::string plain = test::PatternBytes(c.real, 11);
+        const std::string packed = c.method == 8 ? RawDeflate(plain, 6) : plain;
+        format::LocalHeader h = Header(c.method, plain, packed);
+        member.crc32 = h.crc32;
+        member.compressedSize = h.compressedSize;
+        member.uncompressedSize = c.declared == 0xFFFFFFFFu ? static_cast<uint32_t>(c.real) : c.declared;
+        h.uncompressedSize = c.declared;
+        if (c.dataDescriptor) {
+            h.flags = format::kFlagDataDescriptor;
+            h.crc32 = h.uncompressedSize = 0;
+        }
+        Position(h, packed);
+        context.outputPath = scratch / ("out" + std::to_string(n++));
+        EXPECT_EQ(context.ExtractMember(), c.result);
+        const std::optional<std::string> written = test::ReadWholeFile(context.outputPath);
+        EXPECT_EQ(written ? static_cast<long>(written->size()) : -1L, c.fileSize);
+        if (written) {
+            EXPECT_EQ(*written, plain.substr(0, written->size()));
+        }
+        if (c.result == 2) {
+            ASSERT_EQ(ui.messages.size(), 1u) << ui.AllMessageTexts();
+            const bool longer = c.real > (c.declared == 0xFFFFFFFFu ? c.real : c.declared);
+            const std::string expected = std::string("error:  ") + (longer ? "more" : "less") +
+                                         " data than declared to " + (c.method == 8 ? "inflate" : "extract") +
+                                         " member.bin";
+            EXPECT_EQ(ui.messages[0].text, expected);
+            EXPECT_EQ(ui.messages[0].icon, platform::MessageIcon::kStop);
+        } else {
+            EXPECT_TRUE(ui.messages.empty()) << ui.AllMessageTexts();
+        }
+        // Test mode and memory mode judge the same way.
+        context.options.test = 1;
+        Position(h, packed);
+        EXPECT_EQ(context.ExtractMember(), c.result);
+        context.options.test = 0;
+        context.memoryMode = 1;
+        Position(h, packed);
+        EXPECT_EQ(context.ExtractMember(), c.result);
+        if (c.fileSize >= 0) {
+            EXPECT_EQ(context.memorySize, static_cast<uint32_t>(c.fileSize));
+        }
+        context.memoryMode = 0;
+    }
+}
+
+TEST_F(MemberExtract, DecodingStopsSoonAfterTheDeclaredSize) {
+    // 64 MiB of zeros declared as 100 bytes: inflate stops at the first
+    // window and leaves almost all of the compressed data unread.
+    const std::string plain(64u << 20, '\0');
+    const std::string packed = RawDeflate(plain, 9);
+    format::LocalHeader h = Header(8, plain, packed);
+    h.uncompressedSize = 100;
+    context.options.test = 1;
+    Position(h, packed);
+    EXPECT_EQ(context.ExtractMember(), 2);
+    EXPECT_GT(context.compressedBytesLeft, static_cast<int64_t>(packed.size() * 9 / 10));
+    EXPECT_EQ(context.bytesDone, 100u);
 }
 
 TEST_F(MemberExtract, MemoryBlockSizedFromTheCentralSize) {

@@ -9,6 +9,7 @@
 #include "extract/process_state.h"
 #include "format/dos_time.h"
 #include "platform/platform.h"
+#include "platform/testing_hooks.h"
 #include "support/file_helpers.h"
 #include "support/scratch_dir.h"
 #include "support/scripted_ui_host.h"
@@ -84,8 +85,12 @@ TEST_F(OverwriteDecision, UpdateKeepsNewerFilesAndAsksAboutOlderOnes) {
     EXPECT_EQ(Decide(kOlderDos), kSkip);
     EXPECT_TRUE(ui.overwriteQuestions.empty());
     ui.overwriteAnswers.push_back(platform::OverwriteAnswer::kYes);
+    const platform::BeepRecord beepsBefore = platform::BeepsForTesting();
     EXPECT_EQ(Decide(kNewerDos), kExtract);
     ASSERT_EQ(ui.overwriteQuestions.size(), 1u);
+    // The question comes with the information sound.
+    EXPECT_EQ(platform::BeepsForTesting().count, beepsBefore.count + 1);
+    EXPECT_EQ(platform::BeepsForTesting().lastType, 64u);
     const platform::OverwriteQuestion& q = ui.overwriteQuestions[0];
     EXPECT_EQ(q.path, "dir\\file.txt");
     EXPECT_EQ(q.memberSize, 1234u);

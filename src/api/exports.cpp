@@ -18,16 +18,16 @@
 #include <optional>
 #include <string>
 
-#include "archive/archive_context.h"
 #include "api/extract_all.h"
 #include "api/extract_context.h"
+#include "archive/archive_context.h"
 #include "extract/run_results.h"
 #include "tovra.h"
 
 namespace {
 
-using tovra::archive::ArchiveContext;
 using tovra::api::ExtractContext;
+using tovra::archive::ArchiveContext;
 
 // The result of an export whose run could not start.
 constexpr int kNotStarted = -1;

@@ -47,6 +47,8 @@ void ArchiveContext::ResetRunSettings() {
     messageBuffer[0] = '\0';
     errorReportCount = 0;
     firstErrorCode = 0;
+    cancelled = false;
+    sourceStamps.clear();
     ProcessSettings() = ArchivingProcessSettings{};
 }
 

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,14 @@ struct PendingFile {
 struct SelectPattern {
     std::string text;
     char kind = 'i';  // 'i' include, 'x' exclude
+};
+
+// Size and modification time of a member's source file as it was when the
+// member was written from it (or found up to date); -m deletes a source only
+// while both still hold.
+struct SourceStamp {
+    uint64_t size = 0;
+    int64_t modificationTime = 0;
 };
 
 // Settings shared by every ArchiveContext of the process (calls must not
@@ -113,6 +122,8 @@ public:
     char* messageBuffer = nullptr;                  // kArchiveMessageBufferSize bytes
     int errorReportCount = 0;                       // ReportError calls in this run; only the first reports
     int firstErrorCode = 0;                         // the code of the first error of the run; Zip returns it
+    bool cancelled = false;                         // the person cancelled the run (Zip returns 9)
+    std::map<const format::ZipEntry*, SourceStamp> sourceStamps;  // sources -m may delete, as written
 };
 
 }  // namespace tovra::archive

@@ -71,6 +71,8 @@ public:
     int64_t Size();
     // Flushes buffered data to the system.
     bool Flush();
+    // Cuts the file at the current position (everything after it is dropped).
+    bool Truncate();
     // Sets the last-write (and last-access) time of the open file, in seconds
     // since 1970 UTC.
     bool SetModificationTime(int64_t unixSeconds);

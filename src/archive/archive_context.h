@@ -115,6 +115,15 @@ public:
     int archiveStatusKnown = -1;          // -1 not captured yet, 0 archive missing, 1 captured
     platform::FileStatus archiveStatus;   // the archive's status once captured (self-inclusion check)
 
+    // The archive's volume and file number, read with its status when it
+    // could be (archiveIdentityKnown): the self-inclusion check compares them.
+    bool archiveIdentityKnown = false;
+    platform::FileIdentity archiveIdentity;
+    // ToInternalName's memory of the last volume it asked about: its root and
+    // whether its names are short (1), long (0) or not asked yet (-1).
+    mutable std::string volumeRootAsked;
+    mutable int volumeHasShortNames = -1;
+
     // ---- the run
     platform::WindowHandle parentWindow = nullptr;  // host window (owner of message boxes)
     std::array<uint8_t, 256> upperCaseTable{};      // a-z -> A-Z, every other byte itself

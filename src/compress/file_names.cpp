@@ -10,6 +10,7 @@
 // for a separator, a dot or one of the replaced punctuation marks.
 #include "compress/file_names.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -47,37 +48,50 @@ bool IsSeparator(const std::string& text, const Char& c) {
 
 // The 8.3 form of one component, given as its characters in `text`.
 std::string ReduceComponent(const std::string& text, const std::vector<Char>& component) {
-    std::vector<std::string> chars;
-    chars.reserve(component.size());
-    for (const Char& c : component) chars.push_back(text.substr(c.at, c.size));
+    const size_t count = component.size();
+    // The byte a one-byte character is written as (its own byte unless changed).
+    std::vector<char> bytes(count, '\0');
+    for (size_t i = 0; i < count; ++i) {
+        if (component[i].size == 1) bytes[i] = text[component[i].at];
+    }
     // Every '.' becomes '_'; the last of them separates the extension, or,
     // without any, the last '_'.
     size_t separator = std::string::npos;
-    for (size_t i = 0; i < chars.size(); ++i) {
-        if (chars[i] == ".") {
-            chars[i] = "_";
+    for (size_t i = 0; i < count; ++i) {
+        if (bytes[i] == '.') {
+            bytes[i] = '_';
             separator = i;
         }
     }
     if (separator == std::string::npos) {
-        for (size_t i = chars.size(); i-- > 0;) {
-            if (chars[i] == "_") {
+        for (size_t i = count; i-- > 0;) {
+            if (bytes[i] == '_') {
                 separator = i;
                 break;
             }
         }
     }
-    auto join = [&chars](size_t from, size_t to) {
-        std::string s;
-        for (size_t i = from; i < to && i < chars.size(); ++i) s += chars[i];
-        return s;
+    std::string reduced;
+    auto append = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to && i < count; ++i) {
+            if (component[i].size == 1) {
+                reduced.push_back(bytes[i]);
+            } else {
+                reduced.append(text.data() + component[i].at, component[i].size);
+            }
+        }
     };
-    if (separator == std::string::npos) return join(0, kBaseLength);
-    if (separator == 0) return chars.size() == 1 ? std::string(".") : join(0, kBaseLength);
-    const size_t extension = chars.size() - separator;  // the separator and what follows it
-    if (extension > kExtensionLength && (chars.size() <= kBaseLength || separator < 3)) return join(0, kBaseLength);
-    chars[separator] = ".";
-    return join(0, std::min(separator, kBaseLength)) + join(separator, separator + kExtensionLength);
+    if (separator == 0 && count == 1) return ".";
+    const size_t extension = separator == std::string::npos ? 0 : count - separator;  // the separator and after
+    if (separator == std::string::npos || separator == 0 ||
+        (extension > kExtensionLength && (count <= kBaseLength || separator < 3))) {
+        append(0, kBaseLength);
+        return reduced;
+    }
+    bytes[separator] = '.';
+    append(0, std::min(separator, kBaseLength));
+    append(separator, separator + kExtensionLength);
+    return reduced;
 }
 
 bool IsReplacedPunctuation(char c) { return c != '\0' && std::strchr(":;,=+\"[]<>| \t", c) != nullptr; }
@@ -107,7 +121,7 @@ std::string ToDiskName(const std::string& storedName) {
     size_t i = 0;
     // A drive and then one leading separator stay as they are.
     if (chars.size() >= 2 && chars[0].size == 1 && chars[1].size == 1 && storedName[1] == ':') {
-        out += storedName.substr(0, 2);
+        out.append(storedName, 0, 2);
         i = 2;
     }
     const size_t afterDrive = out.size();

@@ -145,6 +145,29 @@ bool HasDriveColon(const std::string& text) {
            ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
 }
 
+// An argument split into the directory to list and the pattern for its entries.
+struct SplitArgument {
+    std::string directory;
+    std::string pattern;
+};
+
+// Splits at the last '/' (unless it follows a drive's ':'), else after a
+// drive ("C:" or "C:/" becomes "C:." or "C:/."), else "." and ".." with -r
+// are listed whole, else the current directory is listed.
+SplitArgument Split(const std::string& copy, bool recurse) {
+    const size_t slash = LastSlash(copy);
+    const bool slashAfterDrive = slash == 2 && HasDriveColon(copy);
+    if (slash != std::string::npos && !slashAfterDrive) {
+        return {slash == 0 ? std::string("/.") : copy.substr(0, slash), copy.substr(slash + 1)};
+    }
+    if (HasDriveColon(copy)) {
+        const size_t rest = slashAfterDrive ? 3 : 2;
+        return {copy.substr(0, rest) + ".", copy.substr(rest)};
+    }
+    if (recurse && (copy == "." || copy == "..")) return {copy, std::string(kWholeDirectory)};
+    return {std::string("."), copy};
+}
+
 }  // namespace
 
 int ProcessName(ArchiveContext& context, std::string& name) {
@@ -161,32 +184,13 @@ int CollectFromDisk(ArchiveContext& context, std::string& argument) {
         const std::string copy = WithForwardSlashes(argument);
         if (WildcardBeforeLastComponent(copy)) return format::kArchiveErrorParameters;
 
-        std::string directory, pattern;
-        const size_t slash = LastSlash(copy);
-        const bool slashAfterDrive = slash == 2 && HasDriveColon(copy);
-        if (slash != std::string::npos && !slashAfterDrive) {
-            directory = slash == 0 ? "/." : copy.substr(0, slash);
-            pattern = copy.substr(slash + 1);
-        } else if (HasDriveColon(copy)) {
-            directory = copy.substr(0, 2);
-            size_t rest = 2;
-            if (slashAfterDrive) {
-                directory += '/';
-                rest = 3;
-            }
-            directory += '.';
-            pattern = copy.substr(rest);
-        } else if (context.recurseIntoDirs && (copy == "." || copy == "..")) {
-            if (context.deleteSources && copy == "..") {
-                return context.ReportError(format::kArchiveErrorParameters, "cannot remove parent directory");
-            }
-            directory = copy;
-            pattern = kWholeDirectory;
-        } else {
-            directory = ".";
-            pattern = copy;
+        if (context.recurseIntoDirs && context.deleteSources && copy == "..") {
+            return context.ReportError(format::kArchiveErrorParameters, "cannot remove parent directory");
         }
-        if (context.recurseIntoDirs && pattern.empty()) pattern = kWholeDirectory;
+        const SplitArgument split = Split(copy, context.recurseIntoDirs);
+        const std::string& directory = split.directory;
+        const std::string pattern =
+            split.pattern.empty() && context.recurseIntoDirs ? std::string(kWholeDirectory) : split.pattern;
 
         platform::DirectoryFinder finder;
         platform::FindData entry;

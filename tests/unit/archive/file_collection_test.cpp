@@ -70,6 +70,7 @@ TEST_F(FileCollectionTest, WildcardsInTheLastComponent) {
     File("Bar.TXT");
     File("food");
     File(".hidden.txt");
+    platform::SetAttributes(".hidden.txt", platform::kAttrHidden);  // hidden by its name natively
     Directory("dir");
     File("dir/x.c");
 

@@ -181,6 +181,45 @@ TEST_F(ZipCommandTest, UpdateWithNothingChangedLeavesTheArchiveAlone) {
     EXPECT_EQ(after.modificationTime, status.modificationTime);
 }
 
+TEST_F(ZipCommandTest, UpdateComparesTimesRoundedToEvenSeconds) {
+    ASSERT_TRUE(platform::SetModificationTime(work + "/a.txt", 1600000001));  // odd: stored as ...002
+    ASSERT_EQ(RunZip("t.zip a.txt"), 0);
+    const std::optional<std::string> before = test::ReadWholeFile(work + "/t.zip");
+    ASSERT_TRUE(platform::SetModificationTime(work + "/a.txt", 1600000002));  // the same DOS time
+    EXPECT_EQ(RunZip("-u t.zip a.txt"), 0);
+    EXPECT_EQ(test::ReadWholeFile(work + "/t.zip"), before);
+    ASSERT_TRUE(platform::SetModificationTime(work + "/a.txt", 1600000003));  // two seconds later
+    ASSERT_TRUE(test::WriteWholeFile(work + "/a.txt", "new content"));
+    ASSERT_TRUE(platform::SetModificationTime(work + "/a.txt", 1600000003));
+    EXPECT_EQ(RunZip("-u t.zip a.txt"), 0);
+    EXPECT_NE(test::ReadWholeFile(work + "/t.zip"), before);
+}
+
+TEST_F(ZipCommandTest, CutoffDateTakesFilesFromThatDayOn) {
+    ASSERT_TRUE(platform::SetModificationTime(work + "/a.txt", 946684800 + 86400 * 10));  // 2000-01-11
+    ASSERT_TRUE(platform::SetModificationTime(work + "/b.c", 946684800 - 86400 * 10));    // 1999-12-22
+    EXPECT_EQ(RunZip("-t 010500 t.zip a.txt b.c"), 0);
+    EXPECT_EQ(Members(work + "/t.zip"), (std::vector<std::string>{"a.txt"}));
+    EXPECT_EQ(RunZip("-t 010501 u.zip b.c"), 12);
+}
+
+TEST_F(ZipCommandTest, UpdateMoveDeletesUpToDateSources) {
+    ASSERT_EQ(RunZip("t.zip a.txt b.c"), 0);
+    const std::optional<std::string> before = test::ReadWholeFile(work + "/t.zip");
+    EXPECT_EQ(RunZip("-u -m t.zip"), 0);
+    EXPECT_EQ(test::ReadWholeFile(work + "/t.zip"), before);
+    EXPECT_FALSE(platform::FileExists(work + "/a.txt"));
+    EXPECT_FALSE(platform::FileExists(work + "/b.c"));
+}
+
+TEST_F(ZipCommandTest, HiddenArchiveStaysHidden) {
+    ASSERT_EQ(RunZip(".h.zip a.txt"), 0);
+    ASSERT_TRUE(platform::SetAttributes(work + "/.h.zip", platform::kAttrHidden | platform::kAttrArchive));
+    EXPECT_EQ(RunZip(".h.zip b.c"), 0);
+    EXPECT_EQ(Members(work + "/.h.zip"), (std::vector<std::string>{"a.txt", "b.c"}));
+    EXPECT_NE(platform::GetAttributes(work + "/.h.zip") & platform::kAttrHidden, 0);
+}
+
 TEST_F(ZipCommandTest, ErrorsLeaveTheOldArchiveByteIdentical) {
     ASSERT_EQ(RunZip("-r t.zip sub a.txt"), 0);
     const std::optional<std::string> before = test::ReadWholeFile(work + "/t.zip");

@@ -288,6 +288,37 @@ private:
     int reports_ = 0;
 };
 
+// Removes a source file when the run announces it, before the writer opens it.
+class RemovingUiHost : public LibraryUiHost {
+public:
+    explicit RemovingUiHost(std::string path) : path_(std::move(path)) {}
+    void Progress(const std::string& itemName, uint64_t done, uint64_t total) override {
+        LibraryUiHost::Progress(itemName, done, total);
+        if (itemName.find("a.txt") != std::string::npos) platform::DeletePath(path_);
+    }
+
+private:
+    std::string path_;
+};
+
+TEST_F(ZipCommandTest, UnreadableSourceDuringUpdateKeepsTheOldMember) {
+    ASSERT_EQ(RunZip("t.zip a.txt b.c"), 0);
+    ASSERT_TRUE(test::WriteWholeFile(work + "/a.txt", "newer"));
+    ASSERT_TRUE(platform::SetModificationTime(work + "/a.txt", 4102444800));  // 2100
+    RemovingUiHost ui(work + "/a.txt");
+    EXPECT_EQ(RunZip("t.zip a.txt"), 0);
+    const std::string texts = ui.AllMessageTexts();
+    EXPECT_NE(texts.find("zip warning: could not open for reading: a.txt"), std::string::npos) << texts;
+    EXPECT_NE(texts.find("zip warning: will just copy entry over: a.txt"), std::string::npos) << texts;
+    EXPECT_EQ(Members(work + "/t.zip"), (std::vector<std::string>{"a.txt", "b.c"}));
+    TovraMemory block = nullptr;
+    uint32_t size = 0;
+    ASSERT_EQ(UnzipExtractToMem(nullptr, (work + "/t.zip").c_str(), "a.txt", &block, &size), 0);
+    EXPECT_EQ(std::string(static_cast<const char*>(LockBlock(block)), size), "content of a.txt");
+    UnlockBlock(block);
+    FreeBlock(block);
+}
+
 TEST_F(ZipCommandTest, MoveKeepsAFileChangedDuringTheRun) {
     TouchingUiHost ui(work + "/b.c");
     ASSERT_TRUE(test::WriteWholeFile(work + "/b.c", test::PatternBytes(200000)));

@@ -21,6 +21,7 @@
 #include "api/extract_all.h"
 #include "api/extract_context.h"
 #include "archive/archive_context.h"
+#include "archive/archive_run.h"
 #include "extract/run_results.h"
 #include "tovra.h"
 
@@ -202,10 +203,9 @@ TOVRA_EXPORT int TOVRA_CALL Zip(TovraWindow window, const char* commandLine, cha
     if (context == nullptr) {
         return kNotStarted;
     }
-    (void)window, (void)commandLine;
-    // The archiving run is not built yet; once the context exists the call
-    // has reached the run, and Zip's result is 0 whatever the run does.
-    return 0;
+    // The code of the run's first error, 0 when it had none (warnings alone give 0).
+    return GuardRun(
+        [&] { return tovra::archive::RunZip(*context, Owner(window), commandLine != nullptr ? commandLine : ""); });
 }
 
 #ifndef _WIN32

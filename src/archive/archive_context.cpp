@@ -44,9 +44,15 @@ void ArchiveContext::ResetRunSettings() {
     pendingFiles.clear();
     archiveStatusKnown = -1;
     archiveStatus = platform::FileStatus{};
+    archiveIdentityKnown = false;
+    archiveIdentity = platform::FileIdentity{};
+    volumeRootAsked.clear();
+    volumeHasShortNames = -1;
     messageBuffer[0] = '\0';
     errorReportCount = 0;
     firstErrorCode = 0;
+    cancelled = false;
+    sourceStamps.clear();
     ProcessSettings() = ArchivingProcessSettings{};
 }
 

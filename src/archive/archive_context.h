@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,14 @@ struct PendingFile {
 struct SelectPattern {
     std::string text;
     char kind = 'i';  // 'i' include, 'x' exclude
+};
+
+// Size and modification time of a member's source file as it was when the
+// member was written from it (or found up to date); -m deletes a source only
+// while both still hold.
+struct SourceStamp {
+    uint64_t size = 0;
+    int64_t modificationTime = 0;
 };
 
 // Settings shared by every ArchiveContext of the process (calls must not
@@ -106,6 +115,15 @@ public:
     int archiveStatusKnown = -1;          // -1 not captured yet, 0 archive missing, 1 captured
     platform::FileStatus archiveStatus;   // the archive's status once captured (self-inclusion check)
 
+    // The archive's volume and file number, read with its status when it
+    // could be (archiveIdentityKnown): the self-inclusion check compares them.
+    bool archiveIdentityKnown = false;
+    platform::FileIdentity archiveIdentity;
+    // ToInternalName's memory of the last volume it asked about: its root and
+    // whether its names are short (1), long (0) or not asked yet (-1).
+    mutable std::string volumeRootAsked;
+    mutable int volumeHasShortNames = -1;
+
     // ---- the run
     platform::WindowHandle parentWindow = nullptr;  // host window (owner of message boxes)
     std::array<uint8_t, 256> upperCaseTable{};      // a-z -> A-Z, every other byte itself
@@ -113,6 +131,8 @@ public:
     char* messageBuffer = nullptr;                  // kArchiveMessageBufferSize bytes
     int errorReportCount = 0;                       // ReportError calls in this run; only the first reports
     int firstErrorCode = 0;                         // the code of the first error of the run; Zip returns it
+    bool cancelled = false;                         // the person cancelled the run (Zip returns 9)
+    std::map<const format::ZipEntry*, SourceStamp> sourceStamps;  // sources -m may delete, as written
 };
 
 }  // namespace tovra::archive

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "archive/archive_context.h"
+#include "archive/archive_run.h"
 #include "compress/archive_output.h"
 #include "format/archive_errors.h"
 #include "format/records.h"
@@ -26,22 +27,57 @@ void DeleteTemporary(const std::string& path) {
     }
 }
 
-// Writes the central directory of the members in the list, and the end
-// record, at centralDirOffset: the archive appended in place reads as before
-// the run (with any member the run completed). Failures are not reported.
+// Writes the central directory of the members the archive had before the
+// run, and the end record, at centralDirOffset, and cuts the file after them:
+// the archive appended in place reads exactly as before the run. Members
+// this run appended (they start at or after centralDirOffset) are left out,
+// since the directory is written over their data. Failures are not reported.
 void RestoreInPlace(ArchiveContext& context, compress::ArchiveOutput& out) {
     const compress::ArchiveContents& contents = context.contents;
     if (!out.SeekAbsolute(static_cast<int64_t>(contents.centralDirOffset))) return;
     uint64_t writeOffset = contents.centralDirOffset;
+    uint64_t count = 0;
     for (const format::ZipEntry* e = contents.entries; e != nullptr; e = e->next) {
+        if (e->localHeaderOffset >= contents.centralDirOffset) continue;
         if (format::WriteCentralHeader(*e, out) != format::kWriteOk) return;
         writeOffset += 46 + e->nameLength + e->centralExtraLength + e->commentLength;
+        ++count;
     }
-    format::WriteEndRecord(contents.entryCount, writeOffset - contents.centralDirOffset, contents.centralDirOffset,
-                           contents.archiveComment.data(), contents.archiveComment.size(), out);
+    if (format::WriteEndRecord(count, writeOffset - contents.centralDirOffset, contents.centralDirOffset,
+                               contents.archiveComment.data(), contents.archiveComment.size(),
+                               out) == format::kWriteOk) {
+        out.TruncateHere();
+    }
 }
 
 }  // namespace
+
+void DiscardRunOutput(ArchiveContext& context, bool announceRestore) {
+    compress::ArchiveOutput*& slot = compress::OutputSlot();
+    if (context.tempArchivePath.empty()) {
+        if (slot != nullptr) slot->Close();
+        slot = nullptr;
+        return;
+    }
+    if (context.tempArchivePath != context.archivePath) {
+        if (slot != nullptr) slot->Close();
+        slot = nullptr;
+        DeleteTemporary(context.tempArchivePath);
+    } else {
+        if (announceRestore) {
+            platform::ShowMessage(
+                context.parentWindow,
+                "attempting to restore " + platform::AnsiToUtf8(context.archivePath) + " to its previous state",
+                kCaption, platform::MessageIcon::kNone, platform::MessageButtons::kOk);
+        }
+        if (slot != nullptr) {
+            RestoreInPlace(context, *slot);
+            slot->Close();
+        }
+        slot = nullptr;
+    }
+    context.tempArchivePath.clear();
+}
 
 int ArchiveContext::ReportError(int code, const std::string& detail) {
     if (errorReportCount++ > 0) return code;
@@ -55,24 +91,7 @@ int ArchiveContext::ReportError(int code, const std::string& detail) {
         platform::ShowMessage(parentWindow, text, kCaption, platform::MessageIcon::kNone,
                               platform::MessageButtons::kOk);
     }
-    if (!tempArchivePath.empty()) {
-        compress::ArchiveOutput*& slot = compress::OutputSlot();
-        if (tempArchivePath != archivePath) {
-            if (slot != nullptr) slot->Close();
-            slot = nullptr;
-            DeleteTemporary(tempArchivePath);
-        } else {
-            platform::ShowMessage(
-                parentWindow, "attempting to restore " + platform::AnsiToUtf8(archivePath) + " to its previous state",
-                kCaption, platform::MessageIcon::kNone, platform::MessageButtons::kOk);
-            if (slot != nullptr) {
-                RestoreInPlace(*this, *slot);
-                slot->Close();
-            }
-            slot = nullptr;
-        }
-        tempArchivePath.clear();
-    }
+    DiscardRunOutput(*this, true);
     archivePath.clear();
     pendingFiles.clear();
     contents.Clear();

@@ -24,6 +24,13 @@ int RunArchiving(ArchiveContext& context);
 // temporary directory; leaves it empty on failure.
 void MakeTempArchiveName(ArchiveContext& context);
 
+// Puts the run's output away after an error or a cancel: closes the output
+// slot, deletes the temporary archive, or, when the run was appending to the
+// archive in place, writes the archive's old central directory back and
+// cuts the file after it (announced in a message box when
+// `announceRestore`). tempArchivePath is emptied.
+void DiscardRunOutput(ArchiveContext& context, bool announceRestore);
+
 // The end of a run: -o and -m, then the lists are freed. Returns 0 or the
 // code of the error it reported.
 int FinishRun(ArchiveContext& context);

@@ -28,7 +28,9 @@ int ProcessName(ArchiveContext& context, std::string& name);
 
 // Records one name found on disk (a directory when `isDirectory`): marks the
 // member it replaces or appends a PendingFile, after the selection and the
-// self-inclusion check. Returns 0 or 4.
+// self-inclusion check (the archive, and the temporary archive, are never
+// added). Returns 0, 4 (out of memory) or 5 (a file whose stored name is
+// empty while paths are kept: reported, the run ends).
 int AddFoundName(ArchiveContext& context, const std::string& name, bool isDirectory);
 
 // The stored (internal) form of an external name: drive and leading

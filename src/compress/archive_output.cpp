@@ -61,6 +61,8 @@ size_t ArchiveOutput::Write(const void* data, size_t n) {
     return done;
 }
 
+bool ArchiveOutput::TruncateHere() { return Flush() && file_.Truncate(); }
+
 bool ArchiveOutput::SeekAbsolute(int64_t offset) {
     if (!file_.IsOpen() || offset < 0 || !Flush()) return false;
     if (file_.Seek(offset, platform::SeekOrigin::kBegin) != offset) return false;

@@ -36,6 +36,8 @@ public:
     int64_t Position() const override;  // == writeOffset
     bool Failed() const { return failed_; }
     bool Flush();
+    // Flushes and cuts the file at the current position; false on failure.
+    bool TruncateHere();
 
 private:
     platform::File file_;

@@ -14,6 +14,8 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 namespace tovra::compress {
 
 class ArchivingReports {
@@ -27,6 +29,12 @@ public:
     // Shows a warning made of two texts (the second is often a name and may be
     // empty) when warnings are on; changes nothing else.
     virtual void ReportWarning(const std::string& text, const std::string& name) = 0;
+    // Shows a notice in a plain message box (no icon) whether or not warnings
+    // are on; reading goes on.
+    virtual void ShowNotice(const std::string& text) {
+        platform::ShowMessage(nullptr, platform::AnsiToUtf8(text), "TOVRA64", platform::MessageIcon::kNone,
+                              platform::MessageButtons::kOk);
+    }
     // True once the person asked to cancel the run.
     virtual bool CancelRequested() { return false; }
 };

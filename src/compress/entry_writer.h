@@ -30,20 +30,26 @@ struct EntryWriterSettings {
 
 // Writes the member `entry` (internalName, externalName and dosCompatible
 // set) from its file into `out`, filling in every other field of `entry`.
-// Returns 0; kArchiveErrorMemory (4); kArchiveErrorTemp (10) when a write
-// fails; kArchiveErrorRead (11) when the output cannot be positioned back
-// after the header rewrite; kArchiveErrorNotFound (18) when the file cannot
+// Returns 0; kArchiveErrorMemory (4); kArchiveErrorTooBig (6) when the file
+// or its member would pass the 32-bit sizes or offsets of the records
+// (checked before the header is written when the file's size tells it);
+// kArchiveErrorTemp (10) when a write fails; kArchiveErrorRead (11) when the
+// output cannot be positioned back after the header rewrite; the code of a run
+// error raised through `reports` (5, 14, 16); kArchiveErrorNotFound (18) when the file cannot
 // be opened or its time read; kArchiveFileIsDirectory (-1) when the name and
 // the file system disagree about being a directory. Errors are not reported
 // here: the caller turns 18 and -1 into warnings and any other code into the
-// run's error "was zipping %s".
+// run's error "was zipping %s". When the run is cancelled while the data is
+// read, 0 comes back at once and the member is incomplete (the run ends
+// without writing its central header).
 int WriteMemberFromFile(const EntryWriterSettings& settings, format::ZipEntry& entry, ArchiveOutput& out,
                         ArchivingReports& reports);
 
 // Copies the member `entry` of the old archive `in` unchanged (local header,
 // data and data descriptor) to `out`; entry.localHeaderOffset becomes its
-// new offset. Returns 0, 2 (the old archive cannot be positioned), 4, 10
-// (write failure) or 11 (read failure); the caller reports "was copying %s".
+// new offset. Returns 0, 2 (the old archive cannot be positioned, or it ends
+// before the member does), 4, 6 (the new offset passes 32 bits), 10 (write
+// failure) or 11 (read failure); the caller reports "was copying %s".
 int CopyExistingMember(const EntryWriterSettings& settings, format::ZipEntry& entry, platform::File& in,
                        ArchiveOutput& out);
 
@@ -52,5 +58,10 @@ int CopyExistingMember(const EntryWriterSettings& settings, format::ZipEntry& en
 // Returns 0, 4, 10 or 11.
 inline constexpr uint64_t kCopyToEnd = 0xFFFFFFFFu;
 int CopyByteRange(platform::File& in, ArchiveOutput& out, uint64_t count, bool showProgress);
+
+// True when `name` ends with one of the ':' or ';' separated `suffixes`,
+// letters compared without case (a-z fold to A-Z); an empty item matches
+// every name. The writer stores such files without compression.
+bool HasStoredSuffix(const std::string& name, const std::string& suffixes);
 
 }  // namespace tovra::compress

@@ -12,6 +12,7 @@
 
 #include "compress/archive_contents.h"
 #include "compress/archiving_reports.h"
+#include "compress/update_input.h"
 
 namespace tovra::compress {
 
@@ -20,6 +21,7 @@ struct UpdateReadOptions {
     bool adjustOffsets = false;     // stored offsets are not checked
     int verbosity = 0;              // above 0: consistency notes
     bool dosNames = false;          // DOS-style names (repair mode)
+    bool showWarnings = true;       // repair level 1 refuses an archive without central headers only when set
     char* messageBuffer = nullptr;  // 1105-byte scratch buffer for formatted notes (not owned)
 };
 
@@ -31,5 +33,10 @@ struct UpdateReadOptions {
 // through `reports`.
 int ReadArchiveForUpdate(const std::string& archivePath, const UpdateReadOptions& options, ArchivingReports& reports,
                          ArchiveContents& contents);
+
+// The same steps and results over an archive already open in `input` (read
+// from its start); `archivePath` only names it in the preamble warning.
+int ReadArchiveForUpdate(UpdateInput& input, const std::string& archivePath, const UpdateReadOptions& options,
+                         ArchivingReports& reports, ArchiveContents& contents);
 
 }  // namespace tovra::compress

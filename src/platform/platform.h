@@ -71,6 +71,8 @@ public:
     int64_t Size();
     // Flushes buffered data to the system.
     bool Flush();
+    // Cuts the file at the current position (everything after it is dropped).
+    bool Truncate();
     // Sets the last-write (and last-access) time of the open file, in seconds
     // since 1970 UTC.
     bool SetModificationTime(int64_t unixSeconds);
@@ -95,6 +97,18 @@ struct FileStatus {
 bool GetFileStatus(const std::string& path, FileStatus* status);
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
+
+// What tells two names of one file from two files: the volume and the
+// file's number on it (natively st_dev and st_ino; on Windows the volume
+// serial number and the file index).
+struct FileIdentity {
+    uint64_t volume = 0;
+    uint64_t file = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+// The identity of the file or directory `path`, links followed. False (and
+// *identity untouched) when it cannot be read.
+bool GetFileIdentity(const std::string& path, FileIdentity* identity);
 
 // Windows attribute bits of a file, or -1 when it cannot be read.
 int32_t GetAttributes(const std::string& path);

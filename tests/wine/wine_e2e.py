@@ -74,6 +74,16 @@ class Wine:
         self.runner = runner
         self.tool = tool
 
+    def archive(self, arguments, cwd):
+        """Runs `tovra.exe zip ARGUMENTS...`; returns the exit status (None on a hang)."""
+        try:
+            done = subprocess.run(["bash", self.runner, self.tool, "zip"] + arguments, cwd=cwd,
+                                  stdin=subprocess.DEVNULL,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=RUN_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            return None
+        return done.returncode
+
     def extract(self, arguments, cwd):
         """Runs `tovra.exe unzip ARGUMENTS...`; returns (exit status or None on a
         hang, standard output bytes)."""
@@ -556,6 +566,46 @@ def check_utf8_names(report, wine, work, rows):
                      f"Unicode path field, {label} CRC: lands at {landing}", f"exit {status}, {data}")
 
 
+def zip_names(archive):
+    with zipfile.ZipFile(archive) as z:
+        return sorted(i.filename for i in z.infolist())
+
+
+def check_zip_round_trip(report, wine, work, source):
+    """Create, update and delete through tovra.exe zip, each archive tested by
+    7z and Python; the created members extract byte-exact through tovra.exe."""
+    archive = os.path.join(work, "made.zip")
+    if os.path.exists(archive):
+        os.remove(archive)
+    status = wine.archive(["-r", windows_path(archive), "."], source)
+    report.check(status == 0, "zip -r create", f"exit {status}")
+    expected = sorted(files_below(source))
+    ok = os.path.exists(archive) and zip_names(archive) == expected
+    report.check(ok, "zip -r create: members", zip_names(archive) if os.path.exists(archive) else "no archive")
+    sevenzip = subprocess.run(["7z", "t", archive], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    report.check(sevenzip.returncode == 0, "zip -r create: 7z t")
+    out = os.path.join(work, "made-out")
+    remove_tree(out)
+    status, _ = wine.extract(["-o", "-j", windows_path(archive), windows_path(out, True)], work)
+    same = status == 0 and all(
+        open(os.path.join(out, name), "rb").read() == open(os.path.join(source, name), "rb").read()
+        for name in expected if os.path.isfile(os.path.join(source, name)))
+    report.check(same, "zip -r create: extracted byte-exact", f"exit {status}")
+    first = [name for name in expected if not name.endswith("/")][-1]
+    extra = os.path.join(work, "added.txt")
+    with open(extra, "wb") as f:
+        f.write(b"added under Wine\r\n" * 50)
+    status = wine.archive(["-j", windows_path(archive), windows_path(extra)], work)
+    report.check(status == 0 and "added.txt" in zip_names(archive), "zip -j update", f"exit {status}")
+    status = wine.archive(["-d", windows_path(archive), first], work)
+    names = zip_names(archive)
+    report.check(status == 0 and first not in names and "added.txt" in names, "zip -d delete", f"exit {status}")
+    sevenzip = subprocess.run(["7z", "t", archive], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    report.check(sevenzip.returncode == 0, "zip -d delete: 7z t")
+    status = wine.archive(["-e", windows_path(archive), "x"], work)
+    report.check(status == 16 and zip_names(archive) == names, "zip error leaves the archive", f"exit {status}")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--tool", required=True, help="tovra.exe")
@@ -584,6 +634,8 @@ def main():
 
     check_shift_jis_names(report, wine, work, read_data_file(os.path.join(args.data, "shift-jis-names.txt")))
     check_utf8_names(report, wine, work, read_data_file(os.path.join(args.data, "utf8-names.txt")))
+
+    check_zip_round_trip(report, wine, work, source)
 
     print(f"{report.passed} passed, {report.failed} failed")
     return 1 if report.failed else 0

@@ -125,6 +125,12 @@ int64_t File::Size() {
 // is nothing to flush; durability is not promised.
 bool File::Flush() { return handle_ != kInvalid; }
 
+bool File::Truncate() {
+    if (handle_ == kInvalid) return false;
+    const off_t position = lseek(static_cast<int>(handle_), 0, SEEK_CUR);
+    return position >= 0 && ftruncate(static_cast<int>(handle_), position) == 0;
+}
+
 bool File::SetModificationTime(int64_t unixSeconds) {
     if (handle_ == kInvalid) return false;
     struct timespec times[2];

@@ -124,6 +124,14 @@ bool IsDirectory(const std::string& path) {
     return stat(ToNativePath(path).c_str(), &native) == 0 && S_ISDIR(native.st_mode);
 }
 
+bool GetFileIdentity(const std::string& path, FileIdentity* identity) {
+    struct stat native;
+    if (stat(ToNativePath(path).c_str(), &native) != 0) return false;
+    identity->volume = static_cast<uint64_t>(native.st_dev);
+    identity->file = static_cast<uint64_t>(native.st_ino);
+    return true;
+}
+
 int32_t GetAttributes(const std::string& path) {
     struct stat native;
     if (stat(ToNativePath(path).c_str(), &native) != 0) return -1;

@@ -131,6 +131,8 @@ int64_t File::Size() {
 // is nothing to flush; durability is not promised.
 bool File::Flush() { return handle_ != kInvalid; }
 
+bool File::Truncate() { return handle_ != kInvalid && SetEndOfFile(AsHandle(handle_)) != 0; }
+
 bool File::SetModificationTime(int64_t unixSeconds) {
     if (handle_ == kInvalid) return false;
     FILETIME time;

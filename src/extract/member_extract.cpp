@@ -120,7 +120,7 @@ int Cunzip::ExtractMember() {
         return 2;
     }
     const uint16_t method = localHeader.method;
-    if (method != format::kMethodStored && method != format::kMethodDeflated) {
+    if (method > format::kMethodImploded && method != format::kMethodDeflated) {
         // No decoder for this method here: reported as not extracted, before
         // an empty output file could be left behind.
         return 1;
@@ -138,7 +138,24 @@ int Cunzip::ExtractMember() {
         }
     }
 
-    int result = method == format::kMethodStored ? CopyStored() : InflateMember();
+    int result;
+    switch (method) {
+        case format::kMethodStored:
+            result = CopyStored();
+            break;
+        case format::kMethodShrunk:
+            result = UnshrinkMember();
+            break;
+        case format::kMethodImploded:
+            result = ExplodeMember();
+            break;
+        case format::kMethodDeflated:
+            result = InflateMember();
+            break;
+        default:  // the four reduce factors
+            result = UnreduceMember();
+            break;
+    }
     if (cancelSeen != 0) {
         result = 2;
     }

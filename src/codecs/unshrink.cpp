@@ -221,12 +221,14 @@ private:
         return 0;
     }
 
+public:
     int Finish() {
         const size_t left = position_;
         position_ = 0;
         return sink_.FlushWindow(window_, left);
     }
 
+private:
     ShrinkTable& t_;
     LegacyBitInput& in_;
     CodecSink& sink_;
@@ -249,7 +251,11 @@ int Unshrinker::Unshrink() {
     LegacyBitInput in(source_);
     Decoder decoder(*table, in, sink_, window_);
     decoder.Clear();
-    return decoder.Run();
+    const int result = decoder.Run();
+    if (result != kUnshrinkBadData) return result;
+    // What was decoded before the damage still goes out.
+    const int flushed = decoder.Finish();
+    return flushed != 0 ? flushed : result;
 }
 
 }  // namespace tovra::codecs

@@ -57,6 +57,8 @@ struct Case {
 };
 
 std::string Encode(const Case& c, const std::string& data) {
+    // flags 0xFFFF: the table fills up and stays full (no clear).
+    if (c.method == 1 && c.flags == 0xFFFF) return tovra::test::Shrink(data, {0, false});
     if (c.method == 1) return tovra::test::Shrink(data, {c.flags, true});
     return tovra::test::Implode(data, c.flags);
 }
@@ -97,7 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Case{"implode_0000", 6, 0x0000, 70000}, Case{"implode_0002", 6, 0x0002, 70000},
                       Case{"implode_0004", 6, 0x0004, 70000}, Case{"implode_0006", 6, 0x0006, 70000},
                       Case{"implode_0006_one_byte", 6, 0x0006, 1}, Case{"shrink_no_forced_clear", 1, 0, 300000},
-                      Case{"shrink_clear_every_5000", 1, 5000, 120000}, Case{"shrink_clear_every_300", 1, 300, 20000}),
+                      Case{"shrink_clear_every_5000", 1, 5000, 120000}, Case{"shrink_clear_every_300", 1, 300, 20000},
+                      Case{"shrink_full_table_no_clear", 1, 0xFFFF, 400000}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

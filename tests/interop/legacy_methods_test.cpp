@@ -103,4 +103,27 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"shrink_full_table_no_clear", 1, 0xFFFF, 400000}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The test encryption, with and without a data descriptor (check byte from
+// the CRC or from the DOS time), as 7-Zip reads it.
+TEST(LegacyEncryption, SevenZipDecryptsTheTestEncoder) {
+    if (!SevenZipPresent()) GTEST_SKIP() << "7z not installed";
+    tovra::test::ScratchDir scratch;
+    const std::string data = MixedData(50000, 11);
+    for (bool descriptor : {false, true}) {
+        const uint8_t check = descriptor ? static_cast<uint8_t>(tovra::test::kDefaultDosTime >> 8)
+                                         : static_cast<uint8_t>(tovra::test::ZipCrc32(data) >> 24);
+        ZipBuilder zip;
+        tovra::test::ZipMember& m =
+            zip.AddRaw("secret.bin", 0, tovra::test::TraditionalEncrypt("open sesame", data, check), data);
+        m.flags = 1;
+        m.dataDescriptor = descriptor;
+        const std::string archive = scratch / "encrypted.zip";
+        ASSERT_TRUE(zip.WriteTo(archive));
+        EXPECT_EQ(Shell("7z t '-popen sesame' " + Quote(archive) + " >/dev/null"), 0) << descriptor;
+        ASSERT_EQ(
+            Shell("7z x -so '-popen sesame' " + Quote(archive) + " > " + Quote(scratch / "plain") + " 2>/dev/null"), 0);
+        EXPECT_TRUE(tovra::test::ReadWholeFile(scratch / "plain") == data);
+    }
+}
+
 }  // namespace

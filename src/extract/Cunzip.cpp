@@ -43,7 +43,6 @@ static_assert(kMaxNameLength == 260);
 // output sink in chunks of at most kCommentChunk characters.
 inline constexpr size_t kCommentPiece = 65536;
 inline constexpr size_t kCommentChunk = 32766;
-inline constexpr size_t kPasswordBufferSize = 81;
 
 int Raise(int result, int code) { return std::max(result, code); }
 
@@ -344,35 +343,6 @@ bool Cunzip::AcceptMember() {
     return !MethodRefused(centralHeader.method);
 }
 
-bool Cunzip::PasswordStep(int* result) {
-    bool& first = FirstEncryptedMemberFlag();
-    if (first) {
-        first = false;
-        passwordGaveUp = 0;
-        passwordBuffer.reset(new (std::nothrow) char[kPasswordBufferSize]());
-        if (!passwordBuffer) {
-            *result = Raise(*result, 5);
-            return false;
-        }
-    } else if (passwordGaveUp != 0 || !passwordBuffer) {
-        ++givenUpMembers;
-        return false;
-    }
-    // This build cannot decrypt member data: whatever the answer, the member
-    // cannot be extracted. An empty answer (or none) means the person has no
-    // password, so later members of the run are not asked about again.
-    std::string answer;
-    bool given = platform::CurrentUiHost().AskPassword(parentWindow, nameBuffer, &answer);
-    if (given) {
-        size_t n = std::min(answer.size(), kPasswordBufferSize - 1);
-        std::memcpy(passwordBuffer.get(), answer.data(), n);
-        passwordBuffer[n] = '\0';
-    }
-    if (passwordBuffer[0] == '\0') passwordGaveUp = 1;
-    ++givenUpMembers;
-    return false;
-}
-
 int Cunzip::ProcessMembers() {
     crcTable = new (std::nothrow) uint32_t[format::kCrcTableSize];
     if (crcTable == nullptr) return 5;
@@ -561,7 +531,10 @@ int Cunzip::ProcessMembers() {
 
             ProcessState().WriteFailureState = 0;
             int extracted = ExtractMember();
-            if (member.encrypted != 0) inputFill = 0;  // the buffer may hold decrypted bytes now
+            if (member.encrypted != 0) {
+                inputFill = 0;  // the buffer may hold decrypted bytes now
+                decryptingMember = false;
+            }
             if (extracted != 0) {
                 if (cancelSeen != 0) {
                     freeCrcTable();

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/traditional_crypto.h"
 #include "extract/member_batch.h"
 #include "extract/process_state.h"
 #include "format/records.h"
@@ -208,6 +209,18 @@ public:
     // givenUpMembers, or *result raised to 5 when no password buffer could be
     // allocated).
     bool PasswordStep(int* result);
+    // Tries the password buffer against the 12 encryption header bytes (left
+    // unchanged). 0: accepted; the keys are ready and the member's bytes
+    // already in the input buffer are decrypted. -1: refused.
+    int CheckPassword(const uint8_t* header);
+    // Decrypts `count` bytes in place with the member's keys.
+    void DecryptBytes(uint8_t* data, size_t count);
+    // Decrypts the first min(bytesLeft, memberBytes) bytes at readPointer
+    // when the current member is being decrypted (after each refill).
+    void DecryptRefill(int64_t memberBytes);
+    codecs::TraditionalKeys cipherKeys;  // the current encrypted member's keys
+    bool decryptingMember = false;       // the member's refills are decrypted (its password was accepted)
+    uint8_t* decryptedEnd = nullptr;     // while decrypting: end of the decrypted bytes in inputBuffer
 
     // ---- member extraction and output files (output_path.cpp,
     //      overwrite_decision.cpp, member_extract.cpp, member_output.cpp)
@@ -288,6 +301,9 @@ public:
     int64_t MemberFileTime(bool* known);
     int CopyStored();
     int InflateMember();
+    int UnshrinkMember();
+    int UnreduceMember();
+    int ExplodeMember();
     int FinishOutputFile();
 };
 

@@ -25,10 +25,10 @@ inline constexpr unsigned kMaxVmsVersion = 42;
 // checks of ReadableAboveVersion20 (2.0).
 inline constexpr unsigned kMaxPlainVersion = 20;
 
-// The methods this build decodes: stored and deflated. ExtractMember returns
-// 1 without creating a file for the others.
+// The methods this build decodes: stored, shrunk, reduced (1-4), imploded and
+// deflated. ExtractMember returns 1 without creating a file for the others.
 constexpr bool MethodHasDecoder(uint16_t method) {
-    return method == format::kMethodStored || method == format::kMethodDeflated;
+    return method <= format::kMethodImploded || method == format::kMethodDeflated;
 }
 
 // Methods AcceptMember refuses outright: 7 (tokenized) and everything above 8.

@@ -150,7 +150,24 @@ int Cunzip::ExtractMember() {
         }
     }
 
-    int result = method == format::kMethodStored ? CopyStored() : InflateMember();
+    int result;
+    switch (method) {
+        case format::kMethodStored:
+            result = CopyStored();
+            break;
+        case format::kMethodShrunk:
+            result = UnshrinkMember();
+            break;
+        case format::kMethodImploded:
+            result = ExplodeMember();
+            break;
+        case format::kMethodDeflated:
+            result = InflateMember();
+            break;
+        default:  // the four reduce factors
+            result = UnreduceMember();
+            break;
+    }
     if (cancelSeen != 0) {
         result = 2;
     }

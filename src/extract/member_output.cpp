@@ -41,10 +41,19 @@ int64_t Cunzip::TakeMemberInput(const uint8_t** data) {
     if (compressedBytesLeft <= 0) {
         return 0;
     }
-    if (bytesLeft <= 0 && RefillInput() <= 0) {
-        return 0;
+    if (bytesLeft <= 0) {
+        if (RefillInput() <= 0) {
+            return 0;
+        }
+        DecryptRefill(compressedBytesLeft);
     }
-    const int64_t n = std::min(bytesLeft, compressedBytesLeft);
+    int64_t n = std::min(bytesLeft, compressedBytesLeft);
+    if (decryptingMember) {
+        n = std::min<int64_t>(n, decryptedEnd - readPointer);
+        if (n <= 0) {
+            return 0;
+        }
+    }
     *data = readPointer;
     readPointer += n;
     bytesLeft -= n;
@@ -60,8 +69,12 @@ int Cunzip::NextMemberByte() {
         return -1;
     }
     --compressedBytesLeft;
-    if (bytesLeft <= 0 && RefillInput() <= 0) {
-        return -1;
+    if (bytesLeft <= 0) {
+        if (RefillInput() <= 0) {
+            return -1;
+        }
+        // The byte being taken still belongs to the member.
+        DecryptRefill(compressedBytesLeft + 1);
     }
     --bytesLeft;
     return *readPointer++;
@@ -185,7 +198,10 @@ int Cunzip::FlushOutput(const uint8_t* data, size_t n) {
 // ---------------------------------------------------------------- codec adapter
 
 const uint8_t* MemberCodecIo::Buffered(size_t& count) {
-    const int64_t n = std::min(context_.bytesLeft, context_.compressedBytesLeft);
+    int64_t n = std::min(context_.bytesLeft, context_.compressedBytesLeft);
+    // An encrypted member's bytes are handed out only as far as they are
+    // decrypted.
+    if (context_.decryptingMember) n = std::min<int64_t>(n, context_.decryptedEnd - context_.readPointer);
     count = n > 0 ? static_cast<size_t>(n) : 0;
     return context_.readPointer;
 }

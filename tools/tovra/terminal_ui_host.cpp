@@ -104,16 +104,20 @@ bool TerminalUiHost::AskPassword(platform::WindowHandle, const std::string& memb
     if (!interactive_) {
         return false;
     }
-    std::fprintf(stderr, "password for %s: ", memberName.c_str());
-    std::string answer;
-    if (!ReadAnswer(&answer, false)) {
-        return false;
+    // A longer password is refused and asked again, never cut: a cut one
+    // would be a password nobody typed.
+    for (;;) {
+        std::fprintf(stderr, "password for %s: ", memberName.c_str());
+        std::string answer;
+        if (!ReadAnswer(&answer, false)) {
+            return false;
+        }
+        if (answer.size() <= kMaxPasswordLength) {
+            *password = answer;
+            return true;
+        }
+        std::fprintf(stderr, "a password has at most %zu characters\n", kMaxPasswordLength);
     }
-    if (answer.size() > kMaxPasswordLength) {
-        answer.resize(kMaxPasswordLength);
-    }
-    *password = answer;
-    return true;
 }
 
 void TerminalUiHost::Progress(const std::string& itemName, uint64_t done, uint64_t total) {

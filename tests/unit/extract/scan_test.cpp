@@ -273,7 +273,7 @@ struct VersionCase {
     uint16_t versionNeeded;
     uint16_t flags;
     Placeholder placeholder;
-    int result;  // 0 read, 11 refused (the only member), 1 accepted without a decoder
+    int result;  // 0 read, 11 refused (the only member), 2 decoded as damaged data
 };
 
 TEST_F(Scan, MembersAboveVersion20AreReadWhenTheyUseNothingUnreadable) {
@@ -288,8 +288,9 @@ TEST_F(Scan, MembersAboveVersion20AreReadWhenTheyUseNothingUnreadable) {
         {"disk number placeholder", 0, 45, 0, Placeholder::kDisk, 11},
         {"strong encryption", 0, 51, 0x0040, Placeholder::kNone, 11},
         {"encrypted central directory", 8, 62, 0x2000, Placeholder::kNone, 11},
-        {"shrunk, 4.5: no decoder here", 1, 45, 0, Placeholder::kNone, 11},
-        {"shrunk, 1.0: accepted, not decoded", 1, 10, 0, Placeholder::kNone, 1},
+        {"shrunk, 4.5: decoded (the bytes are no shrink stream)", 1, 45, 0, Placeholder::kNone, 2},
+        {"shrunk, 1.0: decoded as well", 1, 10, 0, Placeholder::kNone, 2},
+        {"method 9, 4.5: no decoder", 9, 45, 0, Placeholder::kNone, 11},
         {"strong-encryption bit at 2.0: as before", 0, 20, 0x0040, Placeholder::kNone, 0},
     };
     for (const VersionCase& c : cases) {

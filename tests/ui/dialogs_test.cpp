@@ -8,9 +8,11 @@
 // with Xvfb.
 #ifdef _WIN32
 
-#include <commctrl.h>
 #include <gtest/gtest.h>
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>  // after windows.h, whose types it uses
+// clang-format on
 
 #include <fstream>
 

@@ -1,9 +1,11 @@
 // ui_host.cpp - the library's default UiHost and the current-host switch.
 //
-// The default host never blocks: a message goes to standard error as
+// Natively the default host never blocks: a message goes to standard error as
 // "<caption>: <text>" in UTF-8 and is answered No (Yes/No), Cancel (OK/Cancel)
 // or OK; an overwrite question is answered No and a password request is
-// cancelled. Both builds share this file.
+// cancelled. On Windows the default is the dialog host of the ui layer, which
+// asks its questions and shows progress in the library's dialogs. Both builds
+// share this file.
 #include "platform/ui_host.h"
 
 #include <cstdio>
@@ -11,42 +13,49 @@
 #include "platform/default_ui_host.h"
 
 namespace tovra::platform {
+
+int NonBlockingUiHost::Message(WindowHandle, const std::string& textUtf8, const std::string& captionUtf8, MessageIcon,
+                               MessageButtons buttons) {
+    std::string line = captionUtf8.empty() ? textUtf8 : captionUtf8 + ": " + textUtf8;
+    if (line.empty() || line.back() != '\n') line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+    switch (buttons) {
+        case MessageButtons::kYesNo:
+            return kIdNo;
+        case MessageButtons::kOkCancel:
+            return kIdCancel;
+        case MessageButtons::kOk:
+            break;
+    }
+    return kIdOk;
+}
+
 namespace {
 
-class DefaultUiHost final : public UiHost {
-public:
-    int Message(WindowHandle, const std::string& textUtf8, const std::string& captionUtf8, MessageIcon,
-                MessageButtons buttons) override {
-        std::string line = captionUtf8.empty() ? textUtf8 : captionUtf8 + ": " + textUtf8;
-        if (line.empty() || line.back() != '\n') line += '\n';
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fflush(stderr);
-        switch (buttons) {
-            case MessageButtons::kYesNo:
-                return kIdNo;
-            case MessageButtons::kOkCancel:
-                return kIdCancel;
-            case MessageButtons::kOk:
-                break;
-        }
-        return kIdOk;
-    }
-    OverwriteAnswer AskOverwrite(WindowHandle, const OverwriteQuestion&) override { return OverwriteAnswer::kNo; }
-    bool AskPassword(WindowHandle, const std::string&, std::string*) override { return false; }
-};
+#ifndef _WIN32
+NonBlockingUiHost nonBlockingHost;
+#endif
 
-DefaultUiHost defaultHost;
 UiHost* currentHost = nullptr;  // null: the default host
+
+UiHost& DefaultHost() {
+#ifdef _WIN32
+    return DialogUiHost();
+#else
+    return nonBlockingHost;
+#endif
+}
 
 }  // namespace
 
-UiHost& CurrentUiHost() { return currentHost != nullptr ? *currentHost : defaultHost; }
+UiHost& CurrentUiHost() { return currentHost != nullptr ? *currentHost : DefaultHost(); }
 
 // Never returns null: with no host installed the previous host is the default
 // one, and installing the default host (or null) uninstalls any other.
 UiHost* SetUiHost(UiHost* host) {
     UiHost* previous = &CurrentUiHost();
-    currentHost = host == &defaultHost ? nullptr : host;
+    currentHost = host == &DefaultHost() ? nullptr : host;
     return previous;
 }
 

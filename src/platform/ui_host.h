@@ -25,6 +25,9 @@ struct OverwriteQuestion {
 
 enum class OverwriteAnswer { kNo, kYes, kYesToAll };
 
+// The wording of a run's progress window: extraction or archiving.
+enum class ProgressMode { kArchiving = 0, kExtraction = 1 };
+
 class UiHost {
 public:
     virtual ~UiHost() = default;
@@ -41,6 +44,32 @@ public:
     }
     // True once the person asked to cancel the running command.
     virtual bool CancelRequested() { return false; }
+
+    // The calls below frame and describe a run's progress; every one has a
+    // default that does nothing, so a host only takes what it can show.
+    // A run that shows its progress begins: `owner` is the host's window
+    // (never null: a run without one calls neither BeginRun nor EndRun).
+    // Progress windows appear only between BeginRun and EndRun.
+    virtual void BeginRun(WindowHandle owner, ProgressMode mode) { (void)owner, (void)mode; }
+    // The run ends: its progress window goes and the thread's queue is drained.
+    virtual void EndRun() {}
+    // The archive the run works on (ANSI).
+    virtual void SetArchiveName(const std::string& archivePath) { (void)archivePath; }
+    // What the run does now ("inflating...", "adding..."): a fixed UTF-8 text
+    // that lives as long as the process.
+    virtual void SetActivity(const char* activityUtf8) { (void)activityUtf8; }
+    // A new file of the run: its name, its output name (ANSI) and its size.
+    virtual void BeginFile(const std::string& fileName, const std::string& outputName, uint64_t total) {
+        (void)fileName, (void)outputName, (void)total;
+    }
+    // Moves `source` onto `destination` (replacing it, copying across
+    // volumes) while showing the move: 1 when moved, 0 when the move failed,
+    // -1 when this host shows no moves and the caller is to move the file
+    // itself (the default).
+    virtual int MoveWithProgress(const std::string& source, const std::string& destination) {
+        (void)source, (void)destination;
+        return -1;
+    }
 };
 
 // The host in force; never null (the library's default when none was set).

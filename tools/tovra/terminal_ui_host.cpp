@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
@@ -20,9 +21,41 @@ bool StartsWithIgnoringCase(const std::string& text, char letter) {
     return !text.empty() && (text[0] == letter || text[0] == letter - 'a' + 'A');
 }
 
+// Set by Ctrl-C; the question is asked at the library's next cancel check,
+// outside the signal handler.
+volatile std::sig_atomic_t interruptSeen = 0;
+struct sigaction previousInterrupt {};
+
+extern "C" void OnInterrupt(int) { interruptSeen = 1; }
+
 }  // namespace
 
-TerminalUiHost::TerminalUiHost() : interactive_(isatty(STDIN_FILENO) != 0), drawProgress_(isatty(STDERR_FILENO) != 0) {}
+TerminalUiHost::TerminalUiHost() : interactive_(isatty(STDIN_FILENO) != 0), drawProgress_(isatty(STDERR_FILENO) != 0) {
+    if (interactive_) {
+        struct sigaction action {};
+        action.sa_handler = &OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        interruptSeen = 0;
+        handlerInstalled_ = sigaction(SIGINT, &action, &previousInterrupt) == 0;
+    }
+}
+
+TerminalUiHost::~TerminalUiHost() {
+    FinishProgress();
+    if (handlerInstalled_) sigaction(SIGINT, &previousInterrupt, nullptr);
+}
+
+bool TerminalUiHost::CancelRequested() {
+    if (interruptSeen != 0 && !cancelled_) {
+        interruptSeen = 0;
+        FinishProgress();
+        std::string answer;
+        // An interrupted read (a second Ctrl-C) or the end of input counts as yes.
+        cancelled_ =
+            !ReadAnswer("cancel the run? [y]es / [n]o: ", &answer, true) || StartsWithIgnoringCase(answer, 'y');
+    }
+    return cancelled_;
+}
 
 void TerminalUiHost::FinishProgress() {
     if (progressOpen_) {
@@ -31,7 +64,7 @@ void TerminalUiHost::FinishProgress() {
     }
 }
 
-bool TerminalUiHost::ReadAnswer(std::string* answer, bool echo) {
+bool TerminalUiHost::ReadAnswer(const std::string& prompt, std::string* answer, bool echo) {
     termios saved{};
     const bool hide = !echo && tcgetattr(STDIN_FILENO, &saved) == 0;
     if (hide) {
@@ -39,7 +72,11 @@ bool TerminalUiHost::ReadAnswer(std::string* answer, bool echo) {
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
     }
+    // The prompt only once echo is off: what is typed after it is never shown.
+    std::fputs(prompt.c_str(), stderr);
+    std::fflush(stderr);
     const bool got = static_cast<bool>(std::getline(std::cin, *answer));
+    if (!got) std::cin.clear();  // interrupted by Ctrl-C: later questions must still be read
     if (hide) {
         tcsetattr(STDIN_FILENO, TCSANOW, &saved);
         std::fputc('\n', stderr);
@@ -63,18 +100,17 @@ int TerminalUiHost::Message(platform::WindowHandle, const std::string& textUtf8,
             if (!interactive_) {
                 return platform::kIdNo;
             }
-            std::fputs("[y]es / [n]o: ", stderr);
-            return ReadAnswer(&answer, true) && StartsWithIgnoringCase(answer, 'y') ? platform::kIdYes
-                                                                                    : platform::kIdNo;
+            return ReadAnswer("[y]es / [n]o: ", &answer, true) && StartsWithIgnoringCase(answer, 'y') ? platform::kIdYes
+                                                                                                      : platform::kIdNo;
         }
         case platform::MessageButtons::kOkCancel: {
             std::string answer;
             if (!interactive_) {
                 return platform::kIdCancel;
             }
-            std::fputs("[o]k / [c]ancel: ", stderr);
-            return ReadAnswer(&answer, true) && StartsWithIgnoringCase(answer, 'o') ? platform::kIdOk
-                                                                                    : platform::kIdCancel;
+            return ReadAnswer("[o]k / [c]ancel: ", &answer, true) && StartsWithIgnoringCase(answer, 'o')
+                       ? platform::kIdOk
+                       : platform::kIdCancel;
         }
     }
     return platform::kIdOk;
@@ -86,11 +122,11 @@ platform::OverwriteAnswer TerminalUiHost::AskOverwrite(platform::WindowHandle,
     if (!interactive_) {
         return platform::OverwriteAnswer::kNo;
     }
-    std::fprintf(
-        stderr, "replace %s? (%llu bytes on disk, %llu in the archive) [y]es, [n]o, [A]ll: ", question.path.c_str(),
-        static_cast<unsigned long long>(question.diskSize), static_cast<unsigned long long>(question.memberSize));
+    const std::string prompt = "replace " + question.path + "? (" + std::to_string(question.diskSize) +
+                               " bytes on disk, " + std::to_string(question.memberSize) +
+                               " in the archive) [y]es / [n]o / [A]ll: ";
     std::string answer;
-    if (!ReadAnswer(&answer, true) || answer.empty()) {
+    if (!ReadAnswer(prompt, &answer, true) || answer.empty()) {
         return platform::OverwriteAnswer::kNo;
     }
     if (answer[0] == 'A') {
@@ -107,9 +143,8 @@ bool TerminalUiHost::AskPassword(platform::WindowHandle, const std::string& memb
     // A longer password is refused and asked again, never cut: a cut one
     // would be a password nobody typed.
     for (;;) {
-        std::fprintf(stderr, "password for %s: ", memberName.c_str());
         std::string answer;
-        if (!ReadAnswer(&answer, false)) {
+        if (!ReadAnswer("password for " + memberName + ": ", &answer, false)) {
             return false;
         }
         if (answer.size() <= kMaxPasswordLength) {
@@ -124,10 +159,16 @@ void TerminalUiHost::Progress(const std::string& itemName, uint64_t done, uint64
     if (!drawProgress_) {
         return;
     }
-    const int filled = total == 0 ? kProgressBarWidth : static_cast<int>(done * kProgressBarWidth / total);
-    std::string bar(static_cast<size_t>(filled > kProgressBarWidth ? kProgressBarWidth : filled), '#');
+    // (done / total) * 100 + 0.5, truncated, as the Windows progress bar has it.
+    int percent = 100;
+    if (total != 0 && done < total) {
+        percent = static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 100.0 + 0.5);
+    }
+    std::string bar(static_cast<size_t>(percent * kProgressBarWidth / 100), '#');
     bar.resize(kProgressBarWidth, '.');
-    std::fprintf(stderr, "\r[%s] %s\033[K", bar.c_str(), itemName.c_str());
+    const std::string where = archiveName_.empty() ? itemName : archiveName_ + ": " + itemName;
+    std::fprintf(stderr, "\r[%s] %3d%% %llu/%llu %s\033[K", bar.c_str(), percent, static_cast<unsigned long long>(done),
+                 static_cast<unsigned long long>(total), where.c_str());
     progressOpen_ = true;
 }
 

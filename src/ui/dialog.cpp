@@ -92,7 +92,7 @@ void Dialog::ExchangeAnsiText(int id, std::string* text, bool save) {
     std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
     if (length > 0) GetWindowTextW(control, wide.data(), length + 1);
     wide.resize(static_cast<size_t>(length));
-    *text = platform::WideToAnsi(wide);
+    *text = platform::WideToAnsi(wide, '?');
 }
 
 void Dialog::SetItemAnsi(int id, const std::string& ansi) {

@@ -25,6 +25,7 @@
 
 #include "api/extract_context.h"
 #include "extract/process_state.h"
+#include "platform/ui_host.h"
 
 namespace tovra::api {
 namespace {
@@ -39,6 +40,10 @@ public:
     RunTearDown& operator=(const RunTearDown&) = delete;
 
     ~RunTearDown() {
+        if (context_->progressShown != 0) {
+            platform::CurrentUiHost().EndRun();
+            context_->progressShown = 0;
+        }
         context_->outputDirectory.clear();
         context_->ArgumentList.clear();
         context_->ReleaseRunBuffers();
@@ -92,10 +97,13 @@ int ExtractContext::RunCommandLine(platform::WindowHandle window, const char* co
         return 5;
     }
 
-    // The progress dialog (shown for extraction and test runs when the host
-    // gave a window, never for a plain listing) is not built yet; the window
-    // is attached so that the engine's questions and messages are owned by it.
+    // The window owns the engine's questions and messages; extraction and
+    // test runs show their progress in it, a plain listing never does.
     parentWindow = window;
+    if (window != nullptr && (options.listLevel == 0 || options.test != 0)) {
+        platform::CurrentUiHost().BeginRun(window, platform::ProgressMode::kExtraction);
+        progressShown = 1;
+    }
 
     // The host's buffer is neither cleared nor terminated here: a run that
     // produces no text leaves it exactly as it was. A negative size would be

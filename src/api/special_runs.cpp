@@ -5,6 +5,7 @@
 #include "api/extract_context.h"
 #include "extract/process_state.h"
 #include "extract/run_results.h"
+#include "platform/ui_host.h"
 
 namespace tovra::api {
 namespace {
@@ -21,6 +22,10 @@ public:
     SpecialRunTearDown(const SpecialRunTearDown&) = delete;
     SpecialRunTearDown& operator=(const SpecialRunTearDown&) = delete;
     ~SpecialRunTearDown() {
+        if (context_->progressShown != 0) {
+            platform::CurrentUiHost().EndRun();
+            context_->progressShown = 0;
+        }
         context_->memoryMode = 0;
         if (context_->memoryBlock != nullptr) {  // not handed over: unlock fully and free
             while (platform::GlobalUnlock(context_->memoryBlock)) {
@@ -73,9 +78,14 @@ int ExtractContext::ExtractToMemoryRun(platform::WindowHandle window, const char
     // The member name selects like a name on the command line; ".\" stands for
     // an output directory that is never written to.
     ArgumentList = {archiveName, ".\\", memberName != nullptr ? memberName : ""};
-    // The progress dialog is not built yet; the window owns the engine's
-    // messages and questions.
+    // The window owns the engine's messages and questions and shows the
+    // progress; the first update comes after four flushes.
     parentWindow = window;
+    if (window != nullptr) {
+        platform::CurrentUiHost().BeginRun(window, platform::ProgressMode::kExtraction);
+        progressShown = 1;
+        progressCountdown = 4;
+    }
     processAllMembers = 0;
     memoryMode = 1;
     options.noExistenceCheck = 1;  // nothing on disk is looked at, nobody is asked

@@ -28,6 +28,20 @@ int KeepTemporary(ArchiveContext& context, int code) {
     return context.ReportError(code, platform::Utf8ToAnsi("was replacing the original zip file"));
 }
 
+// Moves the temporary archive onto the archive's name (replacing it, copying
+// across volumes): through the host while it shows the run's progress, by
+// the platform's move when it does not or when the host leaves the move to
+// the caller.
+bool MoveIntoPlace(const ArchiveContext& context) {
+    if (context.writer.progressShown) {
+        platform::UiHost& ui = platform::CurrentUiHost();
+        ui.SetActivity("moving...");
+        const int moved = ui.MoveWithProgress(context.tempArchivePath, context.archivePath);
+        if (moved >= 0) return moved == 1;
+    }
+    return platform::MovePath(context.tempArchivePath, context.archivePath, true, true);
+}
+
 // Copies the temporary archive into the archive's name. False when a file
 // cannot be opened or a piece cannot be read or written in full.
 bool CopyIntoPlace(const ArchiveContext& context) {
@@ -37,6 +51,10 @@ bool CopyIntoPlace(const ArchiveContext& context) {
     if (length < 0 || !to.Open(context.archivePath, platform::OpenMode::kCreate)) return false;
     std::vector<char> block(std::min<uint64_t>(static_cast<uint64_t>(length), kCopyBlockSize) + 1);
     platform::UiHost& ui = platform::CurrentUiHost();
+    if (context.writer.progressShown) {
+        ui.SetActivity("copying...");
+        ui.BeginFile(context.tempArchivePath, std::string(), static_cast<uint64_t>(length));
+    }
     ui.Progress(context.tempArchivePath, 0, static_cast<uint64_t>(length));
     int64_t done = 0;
     while (done < length) {
@@ -85,7 +103,7 @@ int ReplaceArchive(ArchiveContext& context) {
             return KeepTemporary(context, format::kArchiveErrorCreate);
         }
     }
-    if (!copyMode && platform::MovePath(context.tempArchivePath, context.archivePath, true, true)) {
+    if (!copyMode && MoveIntoPlace(context)) {
         platform::EndWaitCursor();
         return 0;
     }

@@ -255,6 +255,10 @@ private:
             if (Cancelled()) return Cancel();
             ZipEntry* next = e->next;
             if (e->actionMark != 0 && settings_.action == ArchiveAction::kDelete) {
+                if (context_.writer.progressShown) {
+                    platform::CurrentUiHost().SetActivity("deleting...");
+                    platform::CurrentUiHost().BeginFile(e->externalName, std::string(), 0);
+                }
                 platform::CurrentUiHost().Progress(e->externalName, 0, 0);
                 context_.sourceStamps.erase(e);
                 contents.Unlink(previous, e);
@@ -262,6 +266,7 @@ private:
                 continue;
             }
             if (e->actionMark != 0) {
+                if (context_.writer.progressShown) platform::CurrentUiHost().SetActivity("updating...");
                 platform::CurrentUiHost().Progress(e->externalName, 0, 0);
                 const int result = WriteFromFile(*e);
                 if (result == format::kArchiveErrorNotFound || result == format::kArchiveFileIsDirectory) {
@@ -293,6 +298,7 @@ private:
             entry->internalName = pending.internalName;
             entry->actionMark = 1;
             entry->dosCompatible = static_cast<uint32_t>(pending.dosCompatible);
+            if (context_.writer.progressShown) platform::CurrentUiHost().SetActivity("adding...");
             platform::CurrentUiHost().Progress(entry->externalName, 0, 0);
             const int result = WriteFromFile(*entry);
             if (result != 0) {

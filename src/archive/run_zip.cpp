@@ -10,6 +10,7 @@
 #include "compress/archive_output.h"
 #include "format/archive_errors.h"
 #include "platform/platform.h"
+#include "platform/ui_host.h"
 
 namespace tovra::archive {
 namespace {
@@ -53,10 +54,30 @@ int ParseAndRun(ArchiveContext& context) {
 
 }  // namespace
 
+// Frames the run's progress for the host while a window was given: the
+// progress window goes on every return.
+class ProgressRun {
+public:
+    ProgressRun(ArchiveContext& context, platform::WindowHandle window) : context_(context) {
+        context_.writer.progressShown = window != nullptr;
+        if (window != nullptr) platform::CurrentUiHost().BeginRun(window, platform::ProgressMode::kArchiving);
+    }
+    ProgressRun(const ProgressRun&) = delete;
+    ProgressRun& operator=(const ProgressRun&) = delete;
+    ~ProgressRun() {
+        if (context_.writer.progressShown) platform::CurrentUiHost().EndRun();
+        context_.writer.progressShown = false;
+    }
+
+private:
+    ArchiveContext& context_;
+};
+
 int RunZip(ArchiveContext& context, platform::WindowHandle window, const std::string& commandLine) {
     CurrentDirectoryGuard directory;
     context.ResetRunSettings();
     context.parentWindow = window;
+    ProgressRun progress(context, window);
     const char* tz = std::getenv("TZ");
     if (tz == nullptr || *tz == '\0') context.writer.writeExtraFields = false;
     context.argumentList.clear();

@@ -73,6 +73,10 @@ int CopyExistingMember(const EntryWriterSettings& settings, format::ZipEntry& en
     }
     if ((entry.localFlags & format::kFlagDataDescriptor) != 0) count += format::kDataDescriptorSize;
     entry.localHeaderOffset = static_cast<uint64_t>(newOffset);
+    if (settings.progressShown) {
+        platform::CurrentUiHost().SetActivity("copying...");
+        platform::CurrentUiHost().BeginFile(entry.externalName, std::string(), count);
+    }
     platform::CurrentUiHost().Progress(entry.externalName, 0, count);
     bool endedEarly = false;
     if (int rc = CopyChunks(in, out, count, &entry.externalName, endedEarly); rc != 0) return rc;

@@ -25,7 +25,8 @@ struct EntryWriterSettings {
     std::string storeSuffixes;  // ':'-separated suffixes stored without compression ("" none)
     int lineEndConversion = 0;  // 0 none, 1 LF -> CR LF, 2+ CR LF -> LF
     bool writeExtraFields = true;
-    int repairLevel = 0;  // 3+: name lengths recomputed when copying
+    int repairLevel = 0;         // 3+: name lengths recomputed when copying
+    bool progressShown = false;  // the host shows the run's progress (activity texts, file starts)
 };
 
 // Writes the member `entry` (internalName, externalName and dosCompatible

@@ -120,6 +120,7 @@ int Cunzip::ProcessArchive() {
     if (!platform::GetFileStatus(archiveName, &status) || !status.exists) return 9;
     if (status.isDirectory) return 76;
     archiveSize = static_cast<int64_t>(status.size);
+    if (progressShown != 0) platform::CurrentUiHost().SetArchiveName(archiveName);
     if (PollCancel()) return 2;
 
     int result = 9;

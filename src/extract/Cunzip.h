@@ -62,6 +62,7 @@ public:
     platform::WindowHandle parentWindow = nullptr;  // host window while attached
     uint32_t bytesDone = 0;                         // bytes of the current member written so far
     int32_t cancelSeen = 0;                         // copy of the progress dialog's cancel flag
+    int32_t progressShown = 0;                      // 1 between the host's BeginRun and EndRun
     int32_t progressInterval = 1;                   // progress update once per that many flushes
     int32_t progressCountdown = 1;
     char* sinkPointer = nullptr;  // next free byte of the host's text buffer

@@ -21,6 +21,7 @@
 #include "format/dos_time.h"
 #include "format/zip_values.h"
 #include "platform/platform.h"
+#include "platform/ui_host.h"
 
 namespace tovra::extract {
 namespace {
@@ -127,6 +128,8 @@ int Cunzip::ExtractMember() {
     if (cancelSeen != 0) {
         return 2;
     }
+    platform::UiHost& ui = platform::CurrentUiHost();
+    if (progressShown != 0) ui.BeginFile(nameBuffer, outputPath, DeclaredUncompressedSize());
     const uint16_t method = localHeader.method;
     if (!MethodHasDecoder(method)) {
         // No decoder for this method here: reported as not extracted, before
@@ -153,18 +156,23 @@ int Cunzip::ExtractMember() {
     int result;
     switch (method) {
         case format::kMethodStored:
+            if (progressShown != 0) ui.SetActivity("extracting...");
             result = CopyStored();
             break;
         case format::kMethodShrunk:
+            if (progressShown != 0) ui.SetActivity("unshrinking...");
             result = UnshrinkMember();
             break;
         case format::kMethodImploded:
+            if (progressShown != 0) ui.SetActivity("exploding...");
             result = ExplodeMember();
             break;
         case format::kMethodDeflated:
+            if (progressShown != 0) ui.SetActivity("inflating...");
             result = InflateMember();
             break;
         default:  // the four reduce factors
+            if (progressShown != 0) ui.SetActivity("unreducing...");
             result = UnreduceMember();
             break;
     }

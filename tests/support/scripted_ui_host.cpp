@@ -47,6 +47,35 @@ bool ScriptedUiHost::AskPassword(platform::WindowHandle owner, const std::string
 
 void ScriptedUiHost::Progress(const std::string& itemName, uint64_t done, uint64_t total) {
     progressCalls.push_back({itemName, done, total});
+    runCalls.push_back("Progress");
+}
+
+void ScriptedUiHost::BeginRun(platform::WindowHandle owner, platform::ProgressMode mode) {
+    (void)owner;
+    runCalls.push_back("BeginRun " + std::to_string(static_cast<int>(mode)));
+}
+
+void ScriptedUiHost::EndRun() { runCalls.push_back("EndRun"); }
+
+void ScriptedUiHost::SetArchiveName(const std::string& archivePath) {
+    runCalls.push_back("SetArchiveName " + archivePath);
+}
+
+void ScriptedUiHost::SetActivity(const char* activityUtf8) {
+    runCalls.push_back(std::string("SetActivity ") + activityUtf8);
+}
+
+void ScriptedUiHost::BeginFile(const std::string& fileName, const std::string& outputName, uint64_t total) {
+    const size_t slash = outputName.find_last_of("/\\");
+    const std::string last = slash == std::string::npos ? outputName : outputName.substr(slash + 1);
+    runCalls.push_back("BeginFile " + fileName + " " + last + " " + std::to_string(total));
+}
+
+int ScriptedUiHost::MoveWithProgress(const std::string& source, const std::string& destination) {
+    const size_t slash = destination.find_last_of("/\\");
+    runCalls.push_back("Move " + (slash == std::string::npos ? destination : destination.substr(slash + 1)));
+    if (moveAnswer == 1) return platform::MovePath(source, destination, true, true) ? 1 : 0;
+    return moveAnswer;
 }
 
 bool ScriptedUiHost::CancelRequested() {

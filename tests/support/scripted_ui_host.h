@@ -57,12 +57,20 @@ public:
     // CancelRequested() turns true once Progress has been called this many
     // times (-1: never).
     int cancelAfterProgressCalls = -1;
+    // What MoveWithProgress returns: -1 leaves the move to the caller; 1
+    // moves the file (as the platform's move does) and 0 fails without moving.
+    int moveAnswer = -1;
 
     // ---- what the code under test asked, in order
     std::vector<ShownMessage> messages;
     std::vector<platform::OverwriteQuestion> overwriteQuestions;
     std::vector<PasswordRequest> passwordRequests;
     std::vector<ProgressCall> progressCalls;
+    // The run's progress calls in order, one text each: "BeginRun <mode>",
+    // "EndRun", "SetArchiveName <path>", "SetActivity <text>", "BeginFile
+    // <name> <last component of the output name> <total>", "Progress",
+    // "Move <last component of the destination>".
+    std::vector<std::string> runCalls;
 
     int Message(platform::WindowHandle owner, const std::string& textUtf8, const std::string& captionUtf8,
                 platform::MessageIcon icon, platform::MessageButtons buttons) override;
@@ -71,6 +79,12 @@ public:
     bool AskPassword(platform::WindowHandle owner, const std::string& memberName, std::string* password) override;
     void Progress(const std::string& itemName, uint64_t done, uint64_t total) override;
     bool CancelRequested() override;
+    void BeginRun(platform::WindowHandle owner, platform::ProgressMode mode) override;
+    void EndRun() override;
+    void SetArchiveName(const std::string& archivePath) override;
+    void SetActivity(const char* activityUtf8) override;
+    void BeginFile(const std::string& fileName, const std::string& outputName, uint64_t total) override;
+    int MoveWithProgress(const std::string& source, const std::string& destination) override;
 
     // The texts of all recorded messages joined by "\n---\n" (for failure output).
     std::string AllMessageTexts() const;

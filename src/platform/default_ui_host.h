@@ -13,6 +13,9 @@ namespace tovra::platform {
 // overwrite question is answered No; a password request is cancelled. The
 // native default host, and the base of the Windows one (whose Message is only
 // reached when called directly: ShowMessage shows a real box then).
+// The answer of a message box nobody can click: No, Cancel or OK.
+int DefaultMessageAnswer(MessageButtons buttons);
+
 class NonBlockingUiHost : public UiHost {
 public:
     int Message(WindowHandle owner, const std::string& textUtf8, const std::string& captionUtf8, MessageIcon icon,

@@ -20,6 +20,10 @@ int NonBlockingUiHost::Message(WindowHandle, const std::string& textUtf8, const 
     if (line.empty() || line.back() != '\n') line += '\n';
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
+    return DefaultMessageAnswer(buttons);
+}
+
+int DefaultMessageAnswer(MessageButtons buttons) {
     switch (buttons) {
         case MessageButtons::kYesNo:
             return kIdNo;

@@ -33,18 +33,6 @@ void DispatchWaiting(size_t limit) {
     }
 }
 
-int DefaultAnswer(MessageButtons buttons) {
-    switch (buttons) {
-        case MessageButtons::kYesNo:
-            return kIdNo;
-        case MessageButtons::kOkCancel:
-            return kIdCancel;
-        case MessageButtons::kOk:
-            break;
-    }
-    return kIdOk;
-}
-
 int waitCursorDepth = 0;
 HCURSOR cursorBeforeWait = nullptr;
 
@@ -77,7 +65,7 @@ int ShowMessage(WindowHandle owner, const std::string& text, const std::string& 
     const int answer = MessageBoxW(static_cast<HWND>(owner), wideText.c_str(), wideCaption.c_str(), style);
     // No box could be shown (0; -1 under Wine without a display): answer as
     // the default host would rather than with a value the caller never expects.
-    return answer <= 0 ? DefaultAnswer(buttons) : answer;
+    return answer <= 0 ? DefaultMessageAnswer(buttons) : answer;
 }
 
 namespace {

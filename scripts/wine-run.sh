@@ -21,5 +21,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   fi
   flock -u 9
 fi
+# One server for the prefix, kept for two minutes after its last client: with
+# the default few seconds, a test starting just as the server shuts down gets
+# "wine client error ... recvmsg" and fails without running. A server already
+# running makes this call fail, which is fine.
+wineserver -p120 >/dev/null 2>&1 || true
 wine_bin=$(command -v wine64 || command -v wine)
 exec "$wine_bin" "$exe" "$@"

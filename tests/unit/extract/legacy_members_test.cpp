@@ -14,8 +14,7 @@ namespace tovra::extract::testing {
 namespace {
 
 std::string DataPath(const std::string& name) {
-    std::string here = __FILE__;
-    return here.substr(0, here.find_last_of("/\\")) + "/../../data/" + name;
+    return std::string(TOVRA_SOURCE_DIR) + "/tests/data/" + name;
 }
 
 class LegacyMembers : public EngineFixture {};

@@ -76,8 +76,7 @@ TEST(UiTest, ScriptedHostIsInstalledForItsLifetime) {
 // The STRINGTABLE entries of the resource script, parsed from its text. (On
 // Windows the entries live in the DLL's resources, not in this test program.)
 std::map<unsigned, std::string> ResourceStrings() {
-    std::string source = __FILE__;
-    source = source.substr(0, source.rfind("tests/unit/platform")) + "src/ui/resources/TOVRA64.rc";
+    const std::string source = std::string(TOVRA_SOURCE_DIR) + "/src/ui/resources/TOVRA64.rc";
     std::ifstream in(source, std::ios::binary);
     std::map<unsigned, std::string> strings;
     std::string line;

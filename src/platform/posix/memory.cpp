@@ -13,6 +13,7 @@
 #include <mutex>
 #include <unordered_set>
 
+#include "platform/fault/fault_injection.h"
 #include "platform/platform.h"
 
 namespace tovra::platform {
@@ -40,6 +41,7 @@ Slot* Find(MemoryHandle block) {
 }  // namespace
 
 MemoryHandle GlobalAllocZeroed(size_t size) {
+    if (TOVRA_FAULT_HIT(kAllocation)) return nullptr;
     auto* slot = new (std::nothrow) Slot;
     if (slot == nullptr) return nullptr;
     if (size > 0) {
@@ -56,6 +58,7 @@ MemoryHandle GlobalAllocZeroed(size_t size) {
 }
 
 MemoryHandle GlobalReAllocZeroed(MemoryHandle block, size_t size) {
+    if (TOVRA_FAULT_HIT(kAllocation)) return nullptr;
     std::lock_guard<std::mutex> guard(tableLock);
     Slot* slot = Find(block);
     if (slot == nullptr || slot->lockCount > 0) return nullptr;

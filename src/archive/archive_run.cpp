@@ -15,6 +15,7 @@
 #include "archive/archive_run.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "archive/archive_run_steps.h"
@@ -380,7 +381,15 @@ private:
 
 int RunArchiving(ArchiveContext& context) {
     ArchivingRun run(context);
-    return run.Run();
+    try {
+        return run.Run();
+    } catch (const std::bad_alloc&) {
+        // Reported while the run's output is still open: an archive appended
+        // in place is put back before the output is closed with the new
+        // member's bytes over the old central directory. Same text as the
+        // report of the command line's own catch.
+        return context.ReportError(format::kArchiveErrorMemory, platform::Utf8ToAnsi("was processing arguments"));
+    }
 }
 
 }  // namespace tovra::archive

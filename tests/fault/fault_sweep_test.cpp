@@ -248,9 +248,15 @@ std::vector<uint64_t> RunTrial(const Scenario& scenario, fault::Kind kind, uint6
     if (!warmUp) {
         EXPECT_EQ(trial.BlocksGained(), 0) << "blocks lost (result " << outcome.result << ")";
     }
-    EXPECT_EQ(EntryCount(trial.Temp()), 0u) << "a temporary file was left";
+    // A failed delete may be the one of a temporary file: that file, and only
+    // it, may stay (nothing else could remove it).
+    EXPECT_LE(EntryCount(trial.Temp()), kind == fault::Kind::kDelete && outcome.fired ? 1u : 0u)
+        << "a temporary file was left";
     if (n == 0) {
         EXPECT_EQ(outcome.result, 0) << "the clean run fails";
+    } else {
+        // Runs are repeatable, so the calls before the Nth are the clean run's.
+        EXPECT_TRUE(outcome.fired) << "the armed call never came";
     }
     scenario.check(trial, outcome);
     if (outcome.fired && outcome.result == 0) {
@@ -271,6 +277,11 @@ TEST_P(FaultSweep, EveryFailingCallEndsCleanly) {
     RunTrial(scenario, fault::Kind::kRead, 0, true);
     const std::vector<uint64_t> counts = RunTrial(scenario, fault::Kind::kRead, 0);
     ASSERT_GT(counts[static_cast<int>(fault::Kind::kAllocation)], 0u) << "nothing counted: the sweep is blind";
+    std::printf("%s: clean run calls", scenario.name);
+    for (int k = 0; k < fault::kKindCount; ++k) {
+        std::printf(" %s %llu", fault::KindName(static_cast<fault::Kind>(k)), static_cast<unsigned long long>(counts[k]));
+    }
+    std::printf("\n");
     for (int k = 0; k < fault::kKindCount; ++k) {
         const auto kind = static_cast<fault::Kind>(k);
         // Three broken cases of one kind tell enough; the next kind may break differently.

@@ -178,9 +178,15 @@ bool DeletePath(const std::string& path) {
         errno = EACCES;
         return false;
     }
-    const std::string native = ToNativePath(path);
+    // No allocation: clean-up paths (a temporary file, the enumeration's
+    // record file) delete while memory may be short.
+    char native[PATH_MAX];
+    if (!ToNativePathBuffer(path, native, sizeof native)) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
     struct stat status;
-    if (lstat(native.c_str(), &status) != 0) return false;
+    if (lstat(native, &status) != 0) return false;
     if (S_ISDIR(status.st_mode)) {
         errno = EISDIR;
         return false;
@@ -189,7 +195,7 @@ bool DeletePath(const std::string& path) {
         errno = EACCES;
         return false;
     }
-    return unlink(native.c_str()) == 0;
+    return unlink(native) == 0;
 }
 
 bool MakeDirectory(const std::string& path) {

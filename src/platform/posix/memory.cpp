@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <unordered_set>
 
 #include "platform/fault/fault_injection.h"
@@ -53,7 +54,14 @@ MemoryHandle GlobalAllocZeroed(size_t size) {
         slot->size = size;
     }
     std::lock_guard<std::mutex> guard(tableLock);
-    LiveSlots().insert(slot);
+    try {
+        LiveSlots().insert(slot);
+    } catch (const std::bad_alloc&) {
+        // The table could not grow: the block fails like any allocation.
+        std::free(slot->data);
+        delete slot;
+        return nullptr;
+    }
     return slot;
 }
 

@@ -269,7 +269,10 @@ private:
             if (e->actionMark != 0) {
                 if (context_.writer.progressShown) platform::CurrentUiHost().SetActivity("updating...");
                 platform::CurrentUiHost().Progress(e->externalName, 0, 0);
+                const int reportsBefore = context_.errorReportCount;
                 const int result = WriteFromFile(*e);
+                // Reported by the writer: the member list (e too) is gone.
+                if (result != 0 && context_.errorReportCount != reportsBefore) return result;
                 if (result == format::kArchiveErrorNotFound || result == format::kArchiveFileIsDirectory) {
                     WarnUnreadable(result, *e);
                     context_.ReportWarning(platform::Utf8ToAnsi("will just copy entry over: "), e->internalName);
@@ -301,7 +304,11 @@ private:
             entry->dosCompatible = static_cast<uint32_t>(pending.dosCompatible);
             if (context_.writer.progressShown) platform::CurrentUiHost().SetActivity("adding...");
             platform::CurrentUiHost().Progress(entry->externalName, 0, 0);
+            const int reportsBefore = context_.errorReportCount;
             const int result = WriteFromFile(*entry);
+            // A writer that reported its error itself has freed the member
+            // list, this entry with it: nothing of it may be touched.
+            if (result != 0 && context_.errorReportCount != reportsBefore) return result;
             if (result != 0) {
                 const std::string externalName = entry->externalName;
                 context_.sourceStamps.erase(entry);

@@ -266,6 +266,7 @@ std::vector<uint64_t> RunTrial(const Scenario& scenario, fault::Kind kind, uint6
     if (FailureCount() != failuresBefore) {
         std::printf("  %s #%llu: result %d, last message: %s\n", fault::KindName(kind), static_cast<unsigned long long>(n),
                     outcome.result, trial.host.lastMessage);
+        std::fflush(stdout);
     }
     return calls;
 }
@@ -282,6 +283,7 @@ TEST_P(FaultSweep, EveryFailingCallEndsCleanly) {
         std::printf(" %s %llu", fault::KindName(static_cast<fault::Kind>(k)), static_cast<unsigned long long>(counts[k]));
     }
     std::printf("\n");
+    std::fflush(stdout);
     for (int k = 0; k < fault::kKindCount; ++k) {
         const auto kind = static_cast<fault::Kind>(k);
         // Three broken cases of one kind tell enough; the next kind may break differently.

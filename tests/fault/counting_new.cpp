@@ -2,11 +2,12 @@
 // call is an allocation the sweep can fail (the throwing forms throw
 // std::bad_alloc, the nothrow forms return null), and the number of blocks
 // alive is kept so that a run can be checked for blocks it lost.
+#include "counting_new.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
 
-#include "counting_new.h"
 #include "platform/fault/fault_injection.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <ostream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -181,22 +181,23 @@ const Files& UpdatedInputs() {
 std::vector<Scenario> Scenarios() {
     std::vector<Scenario> scenarios;
     scenarios.push_back({"create", "", nullptr, ZipRun(kAll), Archiving(Inputs(), Inputs())});
-    scenarios.push_back({"update", "t.zip a.txt b.c",
-                         [](Trial& trial) {
-                             test::WriteWholeFile(trial.Work() + "/a.txt", UpdatedInputs().at("a.txt"));
-                         },
-                         ZipRun("t.zip a.txt sub/c.txt"),
-                         [](Trial& trial, const Outcome& outcome) {
-                             CheckArchiving(trial, outcome, UpdatedInputs(), UpdatedInputs());
-                         }});
-    scenarios.push_back({"delete", kAll, nullptr, ZipRun("-d t.zip b.c"), Archiving(Only({"a.txt", "sub/c.txt"}), Inputs())});
-    scenarios.push_back({"append", "t.zip a.txt", nullptr, ZipRun("-g t.zip b.c sub/c.txt"), Archiving(Inputs(), Inputs())});
-    scenarios.push_back({"move", "t.zip a.txt", nullptr, ZipRun("-m t.zip b.c sub/c.txt"), Archiving(Inputs(), Only({"a.txt"}))});
-    scenarios.push_back({"extract", kAll, nullptr,
-                         [](Trial& trial) {
-                             return trial.RunUnzip("-o -j \"" + trial.Archive() + "\" \"" + trial.Out() + "/\"");
-                         },
-                         CheckExtraction});
+    scenarios.push_back(
+        {"update", "t.zip a.txt b.c",
+         [](Trial& trial) { test::WriteWholeFile(trial.Work() + "/a.txt", UpdatedInputs().at("a.txt")); },
+         ZipRun("t.zip a.txt sub/c.txt"),
+         [](Trial& trial, const Outcome& outcome) {
+             CheckArchiving(trial, outcome, UpdatedInputs(), UpdatedInputs());
+         }});
+    scenarios.push_back(
+        {"delete", kAll, nullptr, ZipRun("-d t.zip b.c"), Archiving(Only({"a.txt", "sub/c.txt"}), Inputs())});
+    scenarios.push_back(
+        {"append", "t.zip a.txt", nullptr, ZipRun("-g t.zip b.c sub/c.txt"), Archiving(Inputs(), Inputs())});
+    scenarios.push_back(
+        {"move", "t.zip a.txt", nullptr, ZipRun("-m t.zip b.c sub/c.txt"), Archiving(Inputs(), Only({"a.txt"}))});
+    scenarios.push_back(
+        {"extract", kAll, nullptr,
+         [](Trial& trial) { return trial.RunUnzip("-o -j \"" + trial.Archive() + "\" \"" + trial.Out() + "/\""); },
+         CheckExtraction});
     auto right = std::make_shared<bool>(false);
     scenarios.push_back({"memory", kAll, nullptr, [right](Trial& trial) { return ExtractToMemory(trial, right.get()); },
                          [right](Trial&, const Outcome& outcome) {
@@ -264,8 +265,8 @@ std::vector<uint64_t> RunTrial(const Scenario& scenario, fault::Kind kind, uint6
                     static_cast<unsigned long long>(n), outcome.messages, trial.host.lastMessage);
     }
     if (FailureCount() != failuresBefore) {
-        std::printf("  %s #%llu: result %d, last message: %s\n", fault::KindName(kind), static_cast<unsigned long long>(n),
-                    outcome.result, trial.host.lastMessage);
+        std::printf("  %s #%llu: result %d, last message: %s\n", fault::KindName(kind),
+                    static_cast<unsigned long long>(n), outcome.result, trial.host.lastMessage);
         std::fflush(stdout);
     }
     return calls;
@@ -280,7 +281,8 @@ TEST_P(FaultSweep, EveryFailingCallEndsCleanly) {
     ASSERT_GT(counts[static_cast<int>(fault::Kind::kAllocation)], 0u) << "nothing counted: the sweep is blind";
     std::printf("%s: clean run calls", scenario.name);
     for (int k = 0; k < fault::kKindCount; ++k) {
-        std::printf(" %s %llu", fault::KindName(static_cast<fault::Kind>(k)), static_cast<unsigned long long>(counts[k]));
+        std::printf(" %s %llu", fault::KindName(static_cast<fault::Kind>(k)),
+                    static_cast<unsigned long long>(counts[k]));
     }
     std::printf("\n");
     std::fflush(stdout);

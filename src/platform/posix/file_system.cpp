@@ -15,9 +15,9 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <new>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "platform/fault/fault_injection.h"

@@ -1,6 +1,9 @@
 // archive_replace.cpp - the temporary archive's name, and putting the
 // finished temporary archive in the place of the old one.
 #include <algorithm>
+#include <new>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/archive_run.h"
@@ -21,10 +24,13 @@ bool DeleteWithRetry(const std::string& path) {
     return platform::DeletePath(path);
 }
 
-// The new archive could not be put in place: it stays where it is.
+// The new archive could not be put in place: it stays where it is. Its name
+// is taken out of the context first, so that a report that runs out of
+// memory cannot make the run's clean-up delete it.
 int KeepTemporary(ArchiveContext& context, int code) {
-    context.ReportWarning(platform::Utf8ToAnsi("new zip file left as: "), context.tempArchivePath);
+    const std::string kept = std::move(context.tempArchivePath);
     context.tempArchivePath.clear();
+    context.ReportWarning(platform::Utf8ToAnsi("new zip file left as: "), kept);
     return context.ReportError(code, platform::Utf8ToAnsi("was replacing the original zip file"));
 }
 
@@ -103,11 +109,19 @@ int ReplaceArchive(ArchiveContext& context) {
             return KeepTemporary(context, format::kArchiveErrorCreate);
         }
     }
-    if (!copyMode && MoveIntoPlace(context)) {
+    // The old archive may be gone now: from here on the new one is kept
+    // whatever fails, an allocation included.
+    bool copied = false;
+    try {
+        if (!copyMode && MoveIntoPlace(context)) {
+            platform::EndWaitCursor();
+            return 0;
+        }
+        copied = CopyIntoPlace(context);
+    } catch (const std::bad_alloc&) {
         platform::EndWaitCursor();
-        return 0;
+        return KeepTemporary(context, format::kArchiveErrorMemory);
     }
-    const bool copied = CopyIntoPlace(context);
     platform::EndWaitCursor();
     if (!copied) return KeepTemporary(context, format::kArchiveErrorTemp);
     DeleteWithRetry(context.tempArchivePath);  // the copy is in place; the temporary one is not needed

@@ -34,6 +34,7 @@ void DeleteTemporary(const std::string& path) {
 // since the directory is written over their data. Failures are not reported.
 void RestoreInPlace(ArchiveContext& context, compress::ArchiveOutput& out) {
     const compress::ArchiveContents& contents = context.contents;
+    out.DiscardPending();
     if (!out.SeekAbsolute(static_cast<int64_t>(contents.centralDirOffset))) return;
     uint64_t writeOffset = contents.centralDirOffset;
     uint64_t count = 0;

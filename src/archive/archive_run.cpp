@@ -15,6 +15,7 @@
 #include "archive/archive_run.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "archive/archive_run_steps.h"
@@ -268,7 +269,10 @@ private:
             if (e->actionMark != 0) {
                 if (context_.writer.progressShown) platform::CurrentUiHost().SetActivity("updating...");
                 platform::CurrentUiHost().Progress(e->externalName, 0, 0);
+                const int reportsBefore = context_.errorReportCount;
                 const int result = WriteFromFile(*e);
+                // Reported by the writer: the member list (e too) is gone.
+                if (result != 0 && context_.errorReportCount != reportsBefore) return result;
                 if (result == format::kArchiveErrorNotFound || result == format::kArchiveFileIsDirectory) {
                     WarnUnreadable(result, *e);
                     context_.ReportWarning(platform::Utf8ToAnsi("will just copy entry over: "), e->internalName);
@@ -300,7 +304,11 @@ private:
             entry->dosCompatible = static_cast<uint32_t>(pending.dosCompatible);
             if (context_.writer.progressShown) platform::CurrentUiHost().SetActivity("adding...");
             platform::CurrentUiHost().Progress(entry->externalName, 0, 0);
+            const int reportsBefore = context_.errorReportCount;
             const int result = WriteFromFile(*entry);
+            // A writer that reported its error itself has freed the member
+            // list, this entry with it: nothing of it may be touched.
+            if (result != 0 && context_.errorReportCount != reportsBefore) return result;
             if (result != 0) {
                 const std::string externalName = entry->externalName;
                 context_.sourceStamps.erase(entry);
@@ -380,7 +388,15 @@ private:
 
 int RunArchiving(ArchiveContext& context) {
     ArchivingRun run(context);
-    return run.Run();
+    try {
+        return run.Run();
+    } catch (const std::bad_alloc&) {
+        // Reported while the run's output is still open: an archive appended
+        // in place is put back before the output is closed with the new
+        // member's bytes over the old central directory. Same text as the
+        // report of the command line's own catch.
+        return context.ReportError(format::kArchiveErrorMemory, platform::Utf8ToAnsi("was processing arguments"));
+    }
 }
 
 }  // namespace tovra::archive

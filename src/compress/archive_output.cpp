@@ -63,6 +63,11 @@ size_t ArchiveOutput::Write(const void* data, size_t n) {
 
 bool ArchiveOutput::TruncateHere() { return Flush() && file_.Truncate(); }
 
+void ArchiveOutput::DiscardPending() {
+    buffered_ = 0;
+    failed_ = false;
+}
+
 bool ArchiveOutput::SeekAbsolute(int64_t offset) {
     if (!file_.IsOpen() || offset < 0 || !Flush()) return false;
     if (file_.Seek(offset, platform::SeekOrigin::kBegin) != offset) return false;

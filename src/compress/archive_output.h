@@ -38,6 +38,10 @@ public:
     bool Flush();
     // Flushes and cuts the file at the current position; false on failure.
     bool TruncateHere();
+    // Drops the bytes not yet written and forgets an earlier write failure,
+    // so that an archive appended in place can still be put back after the
+    // failure that ended the run (the dropped bytes belong to that run).
+    void DiscardPending();
 
 private:
     platform::File file_;

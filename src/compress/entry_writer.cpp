@@ -149,6 +149,9 @@ int WriteMemberFromFile(const EntryWriterSettings& settings, format::ZipEntry& e
         }
         compressed = deflater.Compress(reader);
         if (compressed < 0) return RunError(reports, deflater.Error().code, deflater.Error().text);
+        // The compressor takes a read error for the end of the input; the
+        // member is kept with what was read, but never without a word.
+        readError = reader.ReadFailed();
     } else if (!directory) {
         if (int rc = StoreData(reader, out, readError); rc != 0) return rc;
         compressed = static_cast<int64_t>(reader.BytesDelivered());

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/fault/fault_injection.h"
 #include "platform/platform.h"
 #include "platform/posix/native_path.h"
 
@@ -45,6 +46,10 @@ bool File::Open(const std::string& path, OpenMode mode) {
     const std::string native = ToNativePath(path);
     const int flags = OpenFlags(mode);
     if ((flags & O_ACCMODE) != O_RDONLY) {
+        if (TOVRA_FAULT_HIT(kCreate)) {
+            errno = EACCES;
+            return false;
+        }
         struct stat existing;
         if (stat(native.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) && (existing.st_mode & S_IWUSR) == 0) {
             errno = EACCES;
@@ -75,6 +80,10 @@ void File::Close() {
 
 int64_t File::Read(void* buffer, size_t n) {
     if (handle_ == kInvalid) return -1;
+    if (TOVRA_FAULT_HIT(kRead)) {
+        errno = EIO;
+        return -1;
+    }
     auto* out = static_cast<char*>(buffer);
     size_t total = 0;
     while (total < n) {
@@ -91,6 +100,10 @@ int64_t File::Read(void* buffer, size_t n) {
 
 int64_t File::Write(const void* buffer, size_t n) {
     if (handle_ == kInvalid) return -1;
+    if (TOVRA_FAULT_HIT(kWrite)) {
+        errno = ENOSPC;
+        return -1;
+    }
     const auto* in = static_cast<const char*>(buffer);
     size_t total = 0;
     while (total < n) {
@@ -107,6 +120,10 @@ int64_t File::Write(const void* buffer, size_t n) {
 
 int64_t File::Seek(int64_t offset, SeekOrigin origin) {
     if (handle_ == kInvalid) return -1;
+    if (TOVRA_FAULT_HIT(kSeek)) {
+        errno = EIO;
+        return -1;
+    }
     const int whence = origin == SeekOrigin::kBegin ? SEEK_SET : origin == SeekOrigin::kCurrent ? SEEK_CUR : SEEK_END;
     const off_t position = lseek(static_cast<int>(handle_), static_cast<off_t>(offset), whence);
     return position < 0 ? -1 : static_cast<int64_t>(position);

@@ -17,8 +17,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <vector>
 
+#include "platform/fault/fault_injection.h"
 #include "platform/platform.h"
 #include "platform/posix/native_path.h"
 
@@ -63,22 +65,29 @@ void FillStatus(const struct stat& native, const std::string& name, FileStatus* 
 
 // Copies a regular file's bytes, permissions and times for a move across file
 // systems. The target is created (exclusive unless `replace`); a partial
-// target is removed on failure.
-bool CopyFileForMove(const std::string& from, const std::string& to, bool replace) {
-    const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+// target is removed on failure. The buffer is taken before anything is
+// opened, and its failure is a failed copy.
+bool CopyFileForMove(const char* from, const char* to, bool replace) {
+    std::vector<char> buffer;
+    try {
+        buffer.resize(1 << 16);
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+        return false;
+    }
+    const int in = open(from, O_RDONLY | O_CLOEXEC);
     if (in < 0) return false;
     struct stat source;
     if (fstat(in, &source) != 0 || !S_ISREG(source.st_mode)) {
         close(in);
         return false;
     }
-    const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL), 0666);
+    const int out = open(to, O_WRONLY | O_CREAT | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL), 0666);
     if (out < 0) {
         close(in);
         return false;
     }
     bool ok = true;
-    std::vector<char> buffer(1 << 16);
     for (;;) {
         const ssize_t got = read(in, buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR) continue;
@@ -100,7 +109,7 @@ bool CopyFileForMove(const std::string& from, const std::string& to, bool replac
     ok = ok && fchmod(out, source.st_mode & 07777) == 0 && futimens(out, times) == 0;
     ok = close(out) == 0 && ok;
     close(in);
-    if (!ok) unlink(to.c_str());
+    if (!ok) unlink(to);
     return ok;
 }
 
@@ -165,9 +174,19 @@ bool SetModificationTime(const std::string& path, int64_t unixSeconds) {
 
 // Deletes a file (or a symbolic link itself), never a directory.
 bool DeletePath(const std::string& path) {
-    const std::string native = ToNativePath(path);
+    if (TOVRA_FAULT_HIT(kDelete)) {
+        errno = EACCES;
+        return false;
+    }
+    // No allocation: clean-up paths (a temporary file, the enumeration's
+    // record file) delete while memory may be short.
+    char native[PATH_MAX];
+    if (!ToNativePathBuffer(path, native, sizeof native)) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
     struct stat status;
-    if (lstat(native.c_str(), &status) != 0) return false;
+    if (lstat(native, &status) != 0) return false;
     if (S_ISDIR(status.st_mode)) {
         errno = EISDIR;
         return false;
@@ -176,20 +195,42 @@ bool DeletePath(const std::string& path) {
         errno = EACCES;
         return false;
     }
-    return unlink(native.c_str()) == 0;
+    return unlink(native) == 0;
 }
 
-bool MakeDirectory(const std::string& path) { return mkdir(ToNativePath(path).c_str(), 0777) == 0; }
+bool MakeDirectory(const std::string& path) {
+    if (TOVRA_FAULT_HIT(kCreate)) {
+        errno = EACCES;
+        return false;
+    }
+    return mkdir(ToNativePath(path).c_str(), 0777) == 0;
+}
 
-bool RemoveEmptyDirectory(const std::string& path) { return rmdir(ToNativePath(path).c_str()) == 0; }
+bool RemoveEmptyDirectory(const std::string& path) {
+    if (TOVRA_FAULT_HIT(kDelete)) {
+        errno = EACCES;
+        return false;
+    }
+    return rmdir(ToNativePath(path).c_str()) == 0;
+}
 
 bool MovePath(const std::string& from, const std::string& to, bool replaceExisting, bool copyAllowed) {
-    const std::string source = ToNativePath(from);
-    const std::string target = ToNativePath(to);
+    if (TOVRA_FAULT_HIT(kMove)) {
+        errno = EACCES;
+        return false;
+    }
+    // The names go into buffers of their own: a run moves its new archive
+    // into place right after deleting the old one, so this must not fail for
+    // want of memory.
+    char source[PATH_MAX], target[PATH_MAX];
+    if (!ToNativePathBuffer(from, source, sizeof source) || !ToNativePathBuffer(to, target, sizeof target)) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
     struct stat sourceStatus;
-    if (lstat(source.c_str(), &sourceStatus) != 0) return false;
+    if (lstat(source, &sourceStatus) != 0) return false;
     struct stat targetStatus;
-    const bool targetExists = lstat(target.c_str(), &targetStatus) == 0;
+    const bool targetExists = lstat(target, &targetStatus) == 0;
     if (targetExists) {
         if (!replaceExisting || S_ISDIR(targetStatus.st_mode)) {
             errno = EEXIST;
@@ -202,17 +243,17 @@ bool MovePath(const std::string& from, const std::string& to, bool replaceExisti
     }
     int result;
     if (replaceExisting) {
-        result = rename(source.c_str(), target.c_str());
+        result = rename(source, target);
     } else {
         // The existence test above is only advisory: let the system refuse a
         // target that appears in the meantime.
-        result = renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
-        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) result = rename(source.c_str(), target.c_str());
+        result = renameat2(AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE);
+        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) result = rename(source, target);
     }
     if (result == 0) return true;
     if (errno != EXDEV || !copyAllowed || !S_ISREG(sourceStatus.st_mode)) return false;
     if (!CopyFileForMove(source, target, replaceExisting)) return false;
-    return unlink(source.c_str()) == 0;
+    return unlink(source) == 0;
 }
 
 // ---------------------------------------------------------------- listing
@@ -315,6 +356,10 @@ std::string TempDirectory() {
 // created exclusively with the usual permissions (0666 less the umask), since a
 // temporary archive later takes the place of the real one.
 std::string CreateUniqueTempFile(const std::string& directory, const std::string& prefix) {
+    if (TOVRA_FAULT_HIT(kCreate)) {
+        errno = EACCES;
+        return "";
+    }
     std::string shortPrefix;
     for (const char* p = prefix.c_str(); *p != '\0';) {
         const char* next = NextChar(p);
@@ -330,7 +375,9 @@ std::string CreateUniqueTempFile(const std::string& directory, const std::string
         if (unique == 0) unique = 1;
         char digits[8];
         std::snprintf(digits, sizeof digits, "%04X", static_cast<unsigned>(unique));
-        const std::string candidate = base + shortPrefix + digits + ".tmp";
+        // Not const: it is moved out once the file exists, since a copy that
+        // ran out of memory would leave the new file behind unnamed.
+        std::string candidate = base + shortPrefix + digits + ".tmp";
         const int fd = open(ToNativePath(candidate).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             close(fd);
@@ -350,7 +397,16 @@ std::string GetCurrentDir() {
     return std::string(buffer.data());
 }
 
-bool SetCurrentDir(const std::string& path) { return chdir(ToNativePath(path).c_str()) == 0; }
+// Allocates nothing: the guards that put the caller's directory back call it
+// from destructors, where running out of memory must not throw.
+bool SetCurrentDir(const std::string& path) {
+    char native[PATH_MAX];
+    if (!ToNativePathBuffer(path, native, sizeof native)) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    return chdir(native) == 0;
+}
 
 // Linux has no drives: a path is absolute when it starts with a separator
 // ("C:x" is a relative name like any other).

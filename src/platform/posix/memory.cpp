@@ -11,8 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <unordered_set>
 
+#include "platform/fault/fault_injection.h"
 #include "platform/platform.h"
 
 namespace tovra::platform {
@@ -40,6 +42,7 @@ Slot* Find(MemoryHandle block) {
 }  // namespace
 
 MemoryHandle GlobalAllocZeroed(size_t size) {
+    if (TOVRA_FAULT_HIT(kAllocation)) return nullptr;
     auto* slot = new (std::nothrow) Slot;
     if (slot == nullptr) return nullptr;
     if (size > 0) {
@@ -51,11 +54,19 @@ MemoryHandle GlobalAllocZeroed(size_t size) {
         slot->size = size;
     }
     std::lock_guard<std::mutex> guard(tableLock);
-    LiveSlots().insert(slot);
+    try {
+        LiveSlots().insert(slot);
+    } catch (const std::bad_alloc&) {
+        // The table could not grow: the block fails like any allocation.
+        std::free(slot->data);
+        delete slot;
+        return nullptr;
+    }
     return slot;
 }
 
 MemoryHandle GlobalReAllocZeroed(MemoryHandle block, size_t size) {
+    if (TOVRA_FAULT_HIT(kAllocation)) return nullptr;
     std::lock_guard<std::mutex> guard(tableLock);
     Slot* slot = Find(block);
     if (slot == nullptr || slot->lockCount > 0) return nullptr;

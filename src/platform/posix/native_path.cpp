@@ -16,6 +16,16 @@ std::string ToNativePath(const std::string& path) {
     return native;
 }
 
+bool ToNativePathBuffer(const std::string& path, char* out, size_t size) {
+    if (path.size() >= size) return false;
+    path.copy(out, path.size());
+    out[path.size()] = '\0';
+    for (const char* p = out; *p != '\0'; p = NextChar(p)) {
+        if (*p == '\\') out[p - out] = '/';
+    }
+    return true;
+}
+
 std::string LastComponent(const std::string& path) {
     const char* start = path.c_str();
     for (const char* p = start; *p != '\0'; p = NextChar(p)) {

@@ -13,6 +13,12 @@ namespace tovra::platform {
 // `path` with every '\' separator turned into '/'.
 std::string ToNativePath(const std::string& path);
 
+// `path` converted like ToNativePath into `out` (`size` bytes, the
+// terminating zero included) without allocating, for callers that must not
+// fail for want of memory (a destructor putting the current directory back).
+// False when the path does not fit.
+bool ToNativePathBuffer(const std::string& path, char* out, size_t size);
+
 // The last component of `path` (after its last '\' or '/'; the whole path when
 // there is none). Empty when the path ends in a separator.
 std::string LastComponent(const std::string& path);

@@ -74,6 +74,7 @@ private:
     enum DecodeResult { kDecoded, kInvalidCode, kInputEnded };
     DecodeResult Decode(const HuffmanTableList& table, int bits, HuffmanEntry& entry);
     bool Need(int n);
+    bool FetchByte();
     void Drop(int n) {
         bitBuffer_ >>= n;
         bitCount_ -= n;
@@ -106,7 +107,8 @@ private:
 };
 
 // The fixed-code tables, built at the first fixed block and kept for the rest
-// of the archive run; ProcessArchive releases them at the end of a run.
+// of the archive run; ProcessArchive releases them at the end of a run, with
+// the memory of the dynamic blocks' tables (also kept from block to block).
 struct InflateFixedTables {
     HuffmanTableList literals;
     HuffmanTableList distances;

@@ -59,11 +59,14 @@ inline uint64_t LoadWord(const uint8_t* p) {
     return word;
 }
 
-// A table entry as one little-endian word: operation, bits, value, link.
+// A table entry as one little-endian word: bits, operation, value, link.
+// The bit count is at most 16, so the low 6 bits of the word are the count
+// (a shift by the word masked to 6 bits is one instruction).
 static_assert(std::endian::native == std::endian::little);
+static_assert(kMaxCodeLength < 64);
 inline uint64_t EntryWord(const HuffmanEntry& entry) { return std::bit_cast<uint64_t>(entry); }
-inline unsigned Operation(uint64_t entry) { return entry & 0xFF; }
-inline unsigned EntryBits(uint64_t entry) { return (entry >> 8) & 0xFF; }
+inline unsigned EntryBits(uint64_t entry) { return entry & 63; }
+inline unsigned Operation(uint64_t entry) { return (entry >> 8) & 0xFF; }
 inline uint32_t Value(uint64_t entry) { return (entry >> 16) & 0xFFFF; }
 inline uint32_t Link(uint64_t entry) { return static_cast<uint32_t>(entry >> 32); }
 

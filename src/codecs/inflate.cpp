@@ -311,7 +311,7 @@ int Inflater::InflateDynamic() {
 int Inflater::InflateCodes(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
                            int distanceBits) {
     for (;;) {
-        if (fastPath_) InflateCodesFast(literals, distances, literalBits, distanceBits);
+        if (fastPath_ && InflateCodesFast(literals, distances, literalBits, distanceBits)) return kInflateBadData;
 
         HuffmanEntry entry;
         DecodeResult decoded = Decode(literals, literalBits, entry);

@@ -67,7 +67,10 @@ private:
     int InflateDynamic();
     int InflateCodes(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
                      int distanceBits);
-    void InflateCodesFast(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
+    // Decodes symbols while enough input is buffered and the window has room;
+    // returns true when it met a distance beyond the bytes written (invalid
+    // data, the state as the careful loop would leave it).
+    bool InflateCodesFast(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
                           int distanceBits);
     int CopyStoredFast(uint32_t& left);
 

@@ -223,8 +223,8 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
                 }
                 const Level& parent = levels[top];
                 const uint32_t slot = (code >> parent.offset) & kBitMask[parent.width];
-                builder.Entries()[parent.start + slot] =
-                    HuffmanEntry{static_cast<uint8_t>(parent.width), static_cast<uint8_t>(kOpLiteral + width), 0, start};
+                builder.Entries()[parent.start + slot] = HuffmanEntry{
+                    static_cast<uint8_t>(parent.width), static_cast<uint8_t>(kOpLiteral + width), 0, start};
                 ++top;
                 levels[top] = Level{offset, width, start, code & kBitMask[offset]};
             }

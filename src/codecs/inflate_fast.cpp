@@ -50,15 +50,15 @@ static_assert(kRefillBits >= kMaxDistanceExtra + kMaxRootBits);
 constexpr size_t kFastInputMargin = 16;
 static_assert(kFastInputMargin >= (kRefillsPerStep - 1) * kRefillAdvanceMax + kRefillReadBytes);
 
-// Window room needed at the top of a step: two literals and the longest match,
-// the bytes a word copy may write past a match's end (see CopyWords), plus one
-// byte so that the window never fills up inside this loop (filling it means a
-// flush, which is the careful loop's job). The careful loop decodes the last
-// few hundred bytes of each window.
+// Window room needed at the top of a step: two literals, plus one byte so
+// that the window never fills up inside this loop (filling it means a flush,
+// which is the careful loop's job). A match is checked against the window's
+// end on its own, before any of its bits are used, so the loop runs up to the
+// last few bytes of the window.
 constexpr uint32_t kLiteralsPerStep = 2;
-constexpr uint32_t kMaxMatchLength = 258;
+constexpr uint32_t kFastOutputMargin = kLiteralsPerStep + 1;
+// Bytes a word copy may write past a match's end (see CopyWords).
 constexpr uint32_t kCopyOvershoot = 16;
-constexpr uint32_t kFastOutputMargin = kLiteralsPerStep + kMaxMatchLength + kCopyOvershoot + 1;
 static_assert(kFastOutputMargin < kWindowSize);
 
 inline uint64_t LoadWord(const uint8_t* p) {
@@ -186,6 +186,7 @@ struct FastState {
             used += EntryBits(entry);
             const uint32_t length = Value(entry) + static_cast<uint32_t>((bits >> used) & kBitMask[Operation(entry)]);
             used += Operation(entry);
+            if (length >= kWindowSize - position) break;  // the careful loop flushes within it
             unsigned distanceUsed = used;
             uint64_t distanceEntry = EntryWord(distanceRoot[(bits >> used) & distanceMask]);
             distanceEntry = Resolve(distanceTables, distanceEntry, bits, distanceUsed);
@@ -200,7 +201,7 @@ struct FastState {
             count -= extra;
             entry = EntryWord(literalRoot[bits & literalMask]);
             if (distance <= position) {
-                if (!filled && distance >= 8) {
+                if (!filled && distance >= 8 && length + kCopyOvershoot <= kWindowSize - position) {
                     CopyWords(window + position, window + position - distance, length);
                 } else {
                     CopyForward(window + position, window + position - distance, length);

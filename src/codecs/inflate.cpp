@@ -20,14 +20,30 @@ namespace {
 // files than 9 bits (the decoded result does not depend on the widths).
 constexpr int kDynamicLiteralBits = 10;
 constexpr int kDynamicDistanceBits = 6;
+// The fixed literal/length code is 7 to 9 bits long: a 9-bit first level
+// decodes every symbol with one look-up.
+constexpr int kFixedLiteralBits = 9;
+constexpr int kFixedDistanceBits = 5;
 
 InflateFixedTables fixedTables;
+
+// The dynamic blocks' tables. Every block builds into the same lists, whose
+// memory is allocated at the first dynamic block and kept for the archive
+// run, so a block costs no allocation.
+struct DynamicTables {
+    HuffmanTableList codeLengths;
+    HuffmanTableList literals;
+    HuffmanTableList distances;
+} dynamicTables;
 
 }  // namespace
 
 InflateFixedTables& FixedTables() { return fixedTables; }
 
 void ReleaseInflateFixedTables() {
+    dynamicTables.codeLengths.Free();
+    dynamicTables.literals.Free();
+    dynamicTables.distances.Free();
     fixedTables.literals.Free();
     fixedTables.distances.Free();
     fixedTables.literalBits = 0;
@@ -70,15 +86,39 @@ bool Inflater::Need(int n) {
     return true;
 }
 
+// Adds one input byte above the valid bits; false when the input has ended.
+bool Inflater::FetchByte() {
+    const int byte = source_.NextByte();
+    if (byte < 0) return false;
+    bitBuffer_ |= static_cast<uint64_t>(byte) << bitCount_;
+    bitCount_ += 8;
+    return true;
+}
+
+// Bytes are fetched only while the entry under the valid bits is not known to
+// be the code's: a code is known once its own bits are valid, a link or a slot
+// no code reaches once the table's whole width is. So no byte is read that
+// the code does not need, and a short code at the end of the input never reads
+// past it, whatever the width of the table. When the input ends first, the
+// missing bits read as zero (the entry under them is used).
 Inflater::DecodeResult Inflater::Decode(const HuffmanTableList& table, int bits, HuffmanEntry& entry) {
-    if (!Need(bits)) return kInputEnded;
-    entry = table.Root()[bitBuffer_ & kBitMask[bits]];
-    while (entry.operation > kOpLiteral) {
+    const HuffmanEntry* slots = table.Root();
+    int width = bits;
+    for (;;) {
+        for (;;) {
+            entry = slots[bitBuffer_ & kBitMask[width]];
+            const bool ownBits = entry.operation <= kOpLiteral || (entry.operation == kOpInvalid && entry.bits != 0);
+            if ((ownBits ? entry.bits : width) <= bitCount_) break;
+            if (!FetchByte()) {
+                if (bitCount_ < 0) return kInputEnded;
+                break;
+            }
+        }
+        if (entry.operation <= kOpLiteral) break;
         if (entry.operation == kOpInvalid) return kInvalidCode;
         Drop(entry.bits);
-        const int subBits = entry.operation - kOpLiteral;
-        if (!Need(subBits)) return kInputEnded;
-        entry = table.SubTable(entry)[bitBuffer_ & kBitMask[subBits]];
+        width = entry.operation - kOpLiteral;
+        slots = table.SubTable(entry);
     }
     Drop(entry.bits);
     return kDecoded;
@@ -168,7 +208,7 @@ int Inflater::InflateFixed() {
         std::fill(lengths + 144, lengths + 256, 9);
         std::fill(lengths + 256, lengths + 280, 7);
         std::fill(lengths + 280, lengths + 288, 8);
-        int bits = 7;
+        int bits = kFixedLiteralBits;
         int result = BuildHuffmanTables(lengths, 288, 257, kLengthBase, kLengthExtra, fixed.literals, bits);
         if (result != kBuildComplete) {
             fixed.literals.Free();
@@ -176,7 +216,7 @@ int Inflater::InflateFixed() {
         }
         fixed.literalBits = bits;
         std::fill(lengths, lengths + kDistanceSymbols, 5);
-        bits = 5;
+        bits = kFixedDistanceBits;
         result = BuildHuffmanTables(lengths, kDistanceSymbols, 0, kDistanceBase, kDistanceExtra, fixed.distances, bits);
         if (result > kBuildIncomplete) {
             fixed.literals.Free();
@@ -207,7 +247,7 @@ int Inflater::InflateDynamic() {
         lengths[kCodeLengthOrder[i]] = static_cast<uint8_t>(bitBuffer_ & 7);
         Drop(3);
     }
-    HuffmanTableList codeLengthTable;
+    HuffmanTableList& codeLengthTable = dynamicTables.codeLengths;
     int codeLengthBits = 7;
     int result =
         BuildHuffmanTables(lengths, kCodeLengthSymbols, kCodeLengthSymbols, {}, {}, codeLengthTable, codeLengthBits);
@@ -247,10 +287,9 @@ int Inflater::InflateDynamic() {
         i += repeat;
         previous = length;
     }
-    codeLengthTable.Free();
 
     // 5. Literal/length code: must be complete and not empty.
-    HuffmanTableList literalTable;
+    HuffmanTableList& literalTable = dynamicTables.literals;
     int literalBits = kDynamicLiteralBits;
     result = BuildHuffmanTables(lengths, literalCount, 257, kLengthBase, kLengthExtra, literalTable, literalBits);
     if (result == kBuildIncomplete || (result == kBuildComplete && literalBits == 0)) return kInflateBadData;
@@ -258,21 +297,21 @@ int Inflater::InflateDynamic() {
 
     // 6. Distance code: an incomplete one is accepted; symbols 30 and 31 are
     // invalid codes (they have no base).
-    HuffmanTableList distanceTable;
+    HuffmanTableList& distanceTable = dynamicTables.distances;
     int distanceBits = kDynamicDistanceBits;
     result = BuildHuffmanTables(lengths + literalCount, distanceCount, 0, kDistanceBase, kDistanceExtra, distanceTable,
                                 distanceBits);
     if (result > kBuildIncomplete) return result;
     if (distanceBits == 0 && literalCount > 257) return kInflateBadData;
 
-    // 7. The data; the tables go when this function returns.
+    // 7. The data; the next dynamic block builds over the tables.
     return InflateCodes(literalTable, distanceTable, literalBits, distanceBits);
 }
 
 int Inflater::InflateCodes(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
                            int distanceBits) {
     for (;;) {
-        if (fastPath_) InflateCodesFast(literals, distances, literalBits, distanceBits);
+        if (fastPath_ && InflateCodesFast(literals, distances, literalBits, distanceBits)) return kInflateBadData;
 
         HuffmanEntry entry;
         DecodeResult decoded = Decode(literals, literalBits, entry);

@@ -67,13 +67,17 @@ private:
     int InflateDynamic();
     int InflateCodes(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
                      int distanceBits);
-    void InflateCodesFast(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
+    // Decodes symbols while enough input is buffered and the window has room;
+    // returns true when it met a distance beyond the bytes written (invalid
+    // data, the state as the careful loop would leave it).
+    bool InflateCodesFast(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
                           int distanceBits);
     int CopyStoredFast(uint32_t& left);
 
     enum DecodeResult { kDecoded, kInvalidCode, kInputEnded };
     DecodeResult Decode(const HuffmanTableList& table, int bits, HuffmanEntry& entry);
     bool Need(int n);
+    bool FetchByte();
     void Drop(int n) {
         bitBuffer_ >>= n;
         bitCount_ -= n;
@@ -106,7 +110,8 @@ private:
 };
 
 // The fixed-code tables, built at the first fixed block and kept for the rest
-// of the archive run; ProcessArchive releases them at the end of a run.
+// of the archive run; ProcessArchive releases them at the end of a run, with
+// the memory of the dynamic blocks' tables (also kept from block to block).
 struct InflateFixedTables {
     HuffmanTableList literals;
     HuffmanTableList distances;

@@ -4,12 +4,13 @@
 // with a 64-bit bit buffer refilled a whole word at a time, so it needs no
 // check per bit and none per output byte. It runs only while the named margins
 // below guarantee that no step can read past the buffered bytes or write past
-// the window, and it leaves every unusual symbol (end of block, an invalid
-// code, a distance beyond the bytes written, a match that reaches the window's
-// end and so needs a flush) to the careful loop of
-// inflate.cpp by stopping just before it. On return the state is exactly what
-// the careful loop would have after the same symbols: whole bytes still in the
-// bit buffer are handed back to the source.
+// the window. A symbol is looked up in full (sub-tables included) before any
+// of its bits are used, so an unusual one (end of block, an invalid code, a
+// match near the window's end, which needs a flush) is left to the careful
+// loop of inflate.cpp untouched. On return the state is exactly what the
+// careful loop would have after the same symbols: whole bytes still in the bit
+// buffer are handed back to the source (the careful loop never holds a whole
+// unused byte either).
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -25,32 +26,39 @@ namespace {
 constexpr unsigned kRefillBits = 56;
 constexpr size_t kRefillReadBytes = 8;
 constexpr size_t kRefillAdvanceMax = 7;  // bytes a refill can consume
-// Refills in one step: at the top and after a length.
+// Refills in one step: at the top and after a match's distance code.
 constexpr unsigned kRefillsPerStep = 2;
 
 // Longest code (sub-tables included) and the most extra bits.
 constexpr unsigned kMaxCodeBits = 15;
 constexpr unsigned kMaxLengthExtra = 5;
 constexpr unsigned kMaxDistanceExtra = 13;
-// After a refill: two literals and the look-up of the next code.
-static_assert(kRefillBits >= 3 * kMaxCodeBits);
+// First-level width of a literal/length table at most (the next symbol's entry
+// is looked up before the refill).
+constexpr unsigned kMaxRootBits = 10;
+// After a refill: two literals and the first-level look-up of the next code.
+static_assert(kRefillBits >= 2 * kMaxCodeBits + kMaxRootBits);
 // After a refill: a literal, then a length code with its extra bits and the
-// first-level look-up of the distance code.
+// whole distance code, all looked up before any of them is used.
 static_assert(kRefillBits >= kMaxCodeBits + kMaxCodeBits + kMaxLengthExtra + kMaxCodeBits);
-// After the refill that follows a length: the distance and the next look-up.
-static_assert(kRefillBits >= kMaxCodeBits + kMaxDistanceExtra + kMaxCodeBits);
+// After the refill that follows a distance code: its extra bits and the next
+// first-level look-up.
+static_assert(kRefillBits >= kMaxDistanceExtra + kMaxRootBits);
 
 // Buffered bytes needed at the top of a step: each refill of the step may
 // start kRefillAdvanceMax bytes after the one before, and reads a word.
 constexpr size_t kFastInputMargin = 16;
 static_assert(kFastInputMargin >= (kRefillsPerStep - 1) * kRefillAdvanceMax + kRefillReadBytes);
 
-// Window room needed at the top of a step: two literals, plus one byte so that
-// the window never fills up inside this loop (filling it means a flush, which
-// is the careful loop's job). A match is checked against the window's end on
-// its own, so the loop runs up to the last few bytes of the window.
+// Window room needed at the top of a step: two literals, plus one byte so
+// that the window never fills up inside this loop (filling it means a flush,
+// which is the careful loop's job). A match is checked against the window's
+// end on its own, before any of its bits are used, so the loop runs up to the
+// last few bytes of the window.
 constexpr uint32_t kLiteralsPerStep = 2;
 constexpr uint32_t kFastOutputMargin = kLiteralsPerStep + 1;
+// Bytes a word copy may write past a match's end (see CopyWords).
+constexpr uint32_t kCopyOvershoot = 16;
 static_assert(kFastOutputMargin < kWindowSize);
 
 inline uint64_t LoadWord(const uint8_t* p) {
@@ -59,140 +67,217 @@ inline uint64_t LoadWord(const uint8_t* p) {
     return word;
 }
 
-// A table entry as one little-endian word: operation, bits, value, link.
+// A table entry as one little-endian word: bits, operation, value, link.
+// The bit count is at most 16, so the low 6 bits of the word are the count
+// (a shift by the word masked to 6 bits is one instruction).
 static_assert(std::endian::native == std::endian::little);
+static_assert(kMaxCodeLength < 64);
 inline uint64_t EntryWord(const HuffmanEntry& entry) { return std::bit_cast<uint64_t>(entry); }
-inline unsigned Operation(uint64_t entry) { return entry & 0xFF; }
-inline unsigned EntryBits(uint64_t entry) { return (entry >> 8) & 0xFF; }
+inline unsigned EntryBits(uint64_t entry) { return entry & 63; }
+inline unsigned Operation(uint64_t entry) { return (entry >> 8) & 0xFF; }
+inline bool IsLiteral(uint64_t entry) { return (entry & 0xFF00) == (uint64_t{kOpLiteral} << 8); }
 inline uint32_t Value(uint64_t entry) { return (entry >> 16) & 0xFFFF; }
 inline uint32_t Link(uint64_t entry) { return static_cast<uint32_t>(entry >> 32); }
 
-}  // namespace
+// Copies a match of distance >= 8 in whole words, the first two without a
+// test: up to kCopyOvershoot bytes past the match's end get written too. Only
+// for a window that has not wrapped yet, where the bytes ahead of the write
+// position are no one's history (they are overwritten before a flush). Each
+// word read lies before the word written, so it is final.
+inline void CopyWords(uint8_t* dst, const uint8_t* src, uint32_t length) {
+    std::memcpy(dst, src, 8);
+    std::memcpy(dst + 8, src + 8, 8);
+    for (uint32_t i = 16; i < length; i += 8) std::memcpy(dst + i, src + i, 8);
+}
+static_assert(kCopyOvershoot >= 16 - 3 && kCopyOvershoot >= 7);
 
-void Inflater::InflateCodesFast(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
-                                int distanceBits) {
-    if (bitCount_ < 0 || windowPosition_ > kWindowSize - kFastOutputMargin) return;
-    size_t available = 0;
-    const uint8_t* const start = source_.Buffered(available);
-    if (available < kFastInputMargin) return;
+// Follows links from `entry` without using any bits: on return `used` holds
+// the bits of the links passed, and the entry is a symbol or invalid.
+inline uint64_t Resolve(const HuffmanEntry* tables, uint64_t entry, uint64_t bits, unsigned& used) {
+    while (Operation(entry) > kOpLiteral && Operation(entry) != kOpInvalid) {
+        used += EntryBits(entry);
+        entry = EntryWord(tables[Link(entry) + ((bits >> used) & kBitMask[Operation(entry) - kOpLiteral])]);
+    }
+    return entry;
+}
 
-    // Few values stay live across the loop, so the bit buffer and the stream
-    // position stay in registers; table entries are handled as one word.
-    const uint8_t* in = start;
-    const uint8_t* const inLimit = start + (available - kFastInputMargin);
-    uint64_t bits = bitBuffer_;
-    unsigned count = static_cast<unsigned>(bitCount_);
-    uint8_t* const window = window_;
-    uint32_t position = windowPosition_;
-    const HuffmanEntry* const literalTables = literals.Base();
-    const HuffmanEntry* const distanceTables = distances.Base();
-    const uint64_t literalMask = kBitMask[literalBits];
-    const uint32_t distanceMask = kBitMask[distanceBits];
+// The loop's state, loaded into locals by DecodeSymbols and stored back once.
+//   bits   input bits, the next one in bit 0
+//   count  valid bits of `bits` in its low byte (0..63); the bytes above are
+//          left over from subtracting whole entry words and ignored
+struct FastState {
+    const uint8_t* in;
+    const uint8_t* inLimit;
+    uint64_t bits;
+    uint32_t count;
+    uint8_t* window;
+    uint32_t position;
+    bool filled;
+    const HuffmanEntry* literalTables;
+    const HuffmanEntry* distanceTables;
+    uint64_t literalMask;
+    uint64_t distanceMask;
+};
 
-    // The stream position at the start of the current symbol, for stopping
-    // before a symbol the careful loop must handle.
-    struct Mark {
-        const uint8_t* in;
-        uint64_t bits;
-        unsigned count;
-    } mark{in, bits, count};
+// Decodes symbols until one is left to the careful loop or a margin runs out;
+// returns true at a distance beyond the bytes written. Compiled once for any
+// processor and once for one with BMI2, whose shifts by a register need no
+// fixed count register (the loop is mostly shifts by a table entry's count).
+[[gnu::always_inline]] inline bool DecodeSymbols(FastState& state) {
+    const uint8_t* in = state.in;
+    const uint8_t* const inLimit = state.inLimit;
+    uint64_t bits = state.bits;
+    uint32_t count = state.count;
+    uint8_t* const window = state.window;
+    uint32_t position = state.position;
+    const bool filled = state.filled;
+    const HuffmanEntry* const literalTables = state.literalTables;
+    const HuffmanEntry* const literalRoot = literalTables + 1;
+    const HuffmanEntry* const distanceTables = state.distanceTables;
+    const HuffmanEntry* const distanceRoot = distanceTables + 1;
+    const uint64_t literalMask = state.literalMask;
+    const uint64_t distanceMask = state.distanceMask;
+    bool badDistance = false;
 
     // Adds whole bytes above the valid bits: afterwards count is 56..63. Bits
     // above count are the stream's next bits, so adding them again is harmless.
     // A refill leaves the low bits, and so a looked-up entry, unchanged.
     auto refill = [&] {
-        bits |= LoadWord(in) << count;
-        in += (63 - count) >> 3;
+        bits |= LoadWord(in) << (count & 63);
+        in += 7 - ((count >> 3) & 7);
         count |= kRefillBits;
-    };
-    auto drop = [&](unsigned n) {
-        bits >>= n;
-        count -= n;
     };
     auto roomLeft = [&] { return in <= inLimit && position <= kWindowSize - kFastOutputMargin; };
 
-    if (!roomLeft()) return;
-    refill();
-    // The next symbol's first-level entry is looked up as soon as its bits are
-    // known, so the look-up overlaps the work on the current symbol.
-    uint64_t entry = EntryWord(literalTables[1 + (bits & literalMask)]);
-    do {
+    if (roomLeft()) {
         refill();
-        if (Operation(entry) == kOpLiteral) {
-            // Literals come in runs: up to two from one refill.
-            drop(EntryBits(entry));
-            window[position++] = static_cast<uint8_t>(Value(entry));
-            entry = EntryWord(literalTables[1 + (bits & literalMask)]);
-            if (Operation(entry) == kOpLiteral) {
-                drop(EntryBits(entry));
+        // The next symbol's first-level entry is looked up as soon as its bits
+        // are known, so the look-up overlaps the work on the current symbol.
+        uint64_t entry = EntryWord(literalRoot[bits & literalMask]);
+        do {
+            refill();
+            if (IsLiteral(entry)) {
+                // Literals come in runs: up to two from one refill.
+                bits >>= EntryBits(entry);
+                count -= static_cast<uint32_t>(entry);
                 window[position++] = static_cast<uint8_t>(Value(entry));
-                entry = EntryWord(literalTables[1 + (bits & literalMask)]);
+                entry = EntryWord(literalRoot[bits & literalMask]);
+                if (IsLiteral(entry)) {
+                    bits >>= EntryBits(entry);
+                    count -= static_cast<uint32_t>(entry);
+                    window[position++] = static_cast<uint8_t>(Value(entry));
+                    entry = EntryWord(literalRoot[bits & literalMask]);
+                    continue;
+                }
+            }
+            unsigned used = 0;
+            entry = Resolve(literalTables, entry, bits, used);
+            if (IsLiteral(entry)) {
+                used += EntryBits(entry);
+                bits >>= used;
+                count -= used;
+                window[position++] = static_cast<uint8_t>(Value(entry));
+                entry = EntryWord(literalRoot[bits & literalMask]);
                 continue;
             }
-        }
-        // Any other symbol may be one to leave to the careful loop: remember
-        // where it starts.
-        mark = Mark{in, bits, count};
-        while (Operation(entry) > kOpLiteral) {
-            if (Operation(entry) == kOpInvalid) goto stop;
-            drop(EntryBits(entry));
-            entry = EntryWord(literalTables[Link(entry) + (bits & kBitMask[Operation(entry) - kOpLiteral])]);
-        }
-        if (Operation(entry) == kOpLiteral) {
-            drop(EntryBits(entry));
-            window[position++] = static_cast<uint8_t>(Value(entry));
-            entry = EntryWord(literalTables[1 + (bits & literalMask)]);
-            continue;
-        }
-        if (Operation(entry) == kOpEndOfBlock) goto stop;
-        {
-            // Code and extra bits leave the buffer with one shift.
-            uint64_t saved = bits;
-            drop(EntryBits(entry) + Operation(entry));
-            const uint32_t length =
-                Value(entry) + static_cast<uint32_t>((saved >> EntryBits(entry)) & kBitMask[Operation(entry)]);
-            // The distance's first-level look-up needs no refill yet, so it
-            // overlaps the refill.
-            entry = EntryWord(distanceTables[1 + (bits & distanceMask)]);
+            if (Operation(entry) >= kOpEndOfBlock) break;  // end of block or invalid: the careful loop's
+            // A length: its code and extra bits, then the distance code behind
+            // them, all looked up before a bit is used.
+            used += EntryBits(entry);
+            const uint32_t length = Value(entry) + static_cast<uint32_t>((bits >> used) & kBitMask[Operation(entry)]);
+            used += Operation(entry);
+            if (length >= kWindowSize - position) break;  // the careful loop flushes within it
+            unsigned distanceUsed = used;
+            uint64_t distanceEntry = EntryWord(distanceRoot[(bits >> used) & distanceMask]);
+            distanceEntry = Resolve(distanceTables, distanceEntry, bits, distanceUsed);
+            if (Operation(distanceEntry) >= kOpEndOfBlock) break;  // an invalid distance: the careful loop's
+            distanceUsed += EntryBits(distanceEntry);
+            bits >>= distanceUsed;
+            count -= distanceUsed;
             refill();
-            while (Operation(entry) > kOpLiteral) {
-                if (Operation(entry) == kOpInvalid) goto stop;
-                drop(EntryBits(entry));
-                entry = EntryWord(distanceTables[Link(entry) + (bits & kBitMask[Operation(entry) - kOpLiteral])]);
-            }
-            saved = bits;
-            drop(EntryBits(entry) + Operation(entry));
-            const uint32_t distance =
-                Value(entry) + static_cast<uint32_t>((saved >> EntryBits(entry)) & kBitMask[Operation(entry)]);
-            if (distance > position && !windowFilled_) goto stop;  // the careful loop rejects it
-            if (length >= kWindowSize - position) goto stop;       // the careful loop flushes within it
-            entry = EntryWord(literalTables[1 + (bits & literalMask)]);
+            const unsigned extra = Operation(distanceEntry);
+            const uint32_t distance = Value(distanceEntry) + static_cast<uint32_t>(bits & kBitMask[extra]);
+            bits >>= extra;
+            count -= extra;
+            entry = EntryWord(literalRoot[bits & literalMask]);
             if (distance <= position) {
-                CopyForward(window + position, window + position - distance, length);
-            } else {
+                if (!filled && distance >= 8 && length + kCopyOvershoot <= kWindowSize - position) {
+                    CopyWords(window + position, window + position - distance, length);
+                } else {
+                    CopyForward(window + position, window + position - distance, length);
+                }
+            } else if (filled) {
                 CopyMatch(window, position, distance, length);
+            } else {
+                // Before bytes this member wrote: the stream is invalid, here
+                // as in the careful loop, with the same bits used.
+                badDistance = true;
+                break;
             }
             position += length;
-        }
-    } while (roomLeft());
-    goto done;
+        } while (roomLeft());
+    }
 
-stop:
-    in = mark.in;
-    bits = mark.bits;
-    count = mark.count;
+    state.in = in;
+    state.bits = bits;
+    state.count = count;
+    state.position = position;
+    return badDistance;
+}
 
-done:
+bool DecodeSymbolsPlain(FastState& state) { return DecodeSymbols(state); }
+
+using DecodeSymbolsFunction = bool (*)(FastState&);
+
+#if defined(__x86_64__) && defined(__GNUC__)
+[[gnu::target("bmi2")]] bool DecodeSymbolsBmi2(FastState& state) { return DecodeSymbols(state); }
+DecodeSymbolsFunction ChooseDecodeSymbols() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("bmi2") ? DecodeSymbolsBmi2 : DecodeSymbolsPlain;
+}
+#else
+DecodeSymbolsFunction ChooseDecodeSymbols() { return DecodeSymbolsPlain; }
+#endif
+
+}  // namespace
+
+bool Inflater::InflateCodesFast(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
+                                int distanceBits) {
+    if (bitCount_ < 0 || windowPosition_ > kWindowSize - kFastOutputMargin) return false;
+    size_t available = 0;
+    const uint8_t* const start = source_.Buffered(available);
+    if (available < kFastInputMargin) return false;
+
+    FastState state{start,
+                    start + (available - kFastInputMargin),
+                    bitBuffer_,
+                    static_cast<uint32_t>(bitCount_),
+                    window_,
+                    windowPosition_,
+                    windowFilled_,
+                    literals.Base(),
+                    distances.Base(),
+                    kBitMask[literalBits],
+                    kBitMask[distanceBits]};
+    static const DecodeSymbolsFunction decodeSymbols = ChooseDecodeSymbols();
+    const bool badDistance = decodeSymbols(state);
+    const uint8_t* in = state.in;
+    uint64_t bits = state.bits;
+    const uint32_t count = state.count;
+    const uint32_t position = state.position;
+
     // Hand whole unused bytes back (only those taken from this block).
+    uint32_t valid = count & 0xFF;
     const size_t taken = static_cast<size_t>(in - start);
-    const size_t giveBack = std::min<size_t>(count / 8, taken);
+    const size_t giveBack = std::min<size_t>(valid / 8, taken);
     in -= giveBack;
-    count -= static_cast<unsigned>(giveBack * 8);
-    bits &= (uint64_t{1} << count) - 1;
+    valid -= static_cast<uint32_t>(giveBack * 8);
+    bits &= (uint64_t{1} << valid) - 1;
     source_.Consume(static_cast<size_t>(in - start));
     bitBuffer_ = bits;
-    bitCount_ = static_cast<int32_t>(count);
+    bitCount_ = static_cast<int32_t>(valid);
     windowPosition_ = position;
+    return badDistance;
 }
 
 int Inflater::CopyStoredFast(uint32_t& left) {

@@ -112,7 +112,7 @@ public:
         list_.size_ += need;
         entriesInUse += need;
         if (fillInvalid) {
-            std::fill(list_.entries_ + header + 1, list_.entries_ + header + need, HuffmanEntry{kOpInvalid, 0, 0, 0});
+            std::fill(list_.entries_ + header + 1, list_.entries_ + header + need, HuffmanEntry{0, kOpInvalid, 0, 0});
             slotsWritten += need - 1;
         }
         return header + 1;
@@ -127,7 +127,7 @@ private:
 
 int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, std::span<const uint16_t> base,
                        std::span<const uint8_t> extra, HuffmanTableList& list, int& bits) {
-    list.Free();
+    list.Clear();
     if (count > kMaxCodes) return kBuildOversubscribed;
 
     // 1. Codes of each length.
@@ -223,15 +223,15 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
                 }
                 const Level& parent = levels[top];
                 const uint32_t slot = (code >> parent.offset) & kBitMask[parent.width];
-                builder.Entries()[parent.start + slot] = HuffmanEntry{static_cast<uint8_t>(kOpLiteral + width),
-                                                                      static_cast<uint8_t>(parent.width), 0, start};
+                builder.Entries()[parent.start + slot] = HuffmanEntry{
+                    static_cast<uint8_t>(parent.width), static_cast<uint8_t>(kOpLiteral + width), 0, start};
                 ++top;
                 levels[top] = Level{offset, width, start, code & kBitMask[offset]};
             }
 
             // The code's entry, in every slot whose low bits are the code.
             const Level& level = levels[top];
-            HuffmanEntry entry{kOpInvalid, static_cast<uint8_t>(len - level.offset), 0, 0};
+            HuffmanEntry entry{static_cast<uint8_t>(len - level.offset), kOpInvalid, 0, 0};
             const unsigned symbol = sorted[position++];
             if (symbol < simpleCount) {
                 entry.operation = symbol < 256 ? kOpLiteral : kOpEndOfBlock;

@@ -23,10 +23,12 @@ inline constexpr uint8_t kOpInvalid = 99;     // no code reaches here, or a symb
 // that follow. Above kOpLiteral (and not kOpInvalid): a link; the sub-table is
 // indexed by (operation - kOpLiteral) further bits.
 
-// One slot of a lookup table.
+// One slot of a lookup table. The bit count comes first, so that a decoder
+// that reads an entry as one little-endian word finds it in the low byte and
+// can shift its bit buffer by the word directly.
 struct HuffmanEntry {
+    uint8_t bits;  // bits of the code (or code prefix) at this table's level
     uint8_t operation;
-    uint8_t bits;    // bits of the code (or code prefix) at this table's level
     uint16_t value;  // literal or base
     uint32_t link;   // for a link: index of the sub-table's first slot in its list
 };
@@ -37,7 +39,9 @@ static_assert(sizeof(HuffmanEntry) == 8);
 // previous table's header in its link field (kNoTable for the first), so the
 // tables form a singly linked list; the list is freed as one block. A link
 // entry holds the index of its sub-table's first slot, so a lookup never
-// follows a pointer that could dangle.
+// follows a pointer that could dangle. Building into a list that held tables
+// reuses its block, so a decoder that keeps its lists allocates once, not
+// once per block.
 //
 // An empty code (every length 0) has no tables; Root() then returns a single
 // invalid entry of 0 bits, so a decoder that looks into an empty table meets
@@ -54,18 +58,20 @@ public:
     // First-level table (2^bits slots, bits as returned by the builder).
     const HuffmanEntry* Root() const { return Base() + 1; }
     // All slots of the list; the sub-table of a link entry e starts at Base() + e.link.
-    const HuffmanEntry* Base() const { return entries_ != nullptr ? entries_ : kEmptyTable; }
+    const HuffmanEntry* Base() const { return size_ != 0 ? entries_ : kEmptyTable; }
     const HuffmanEntry* SubTable(const HuffmanEntry& entry) const { return Base() + entry.link; }
-    bool Empty() const { return entries_ == nullptr; }
+    bool Empty() const { return size_ == 0; }
     // Number of entries held, headers included.
     uint32_t EntryCount() const { return size_; }
-    // Releases every table; the list is empty afterwards.
+    // Drops every table but keeps the memory for the next build.
+    void Clear() { size_ = 0; }
+    // Releases every table and the memory; the list is empty afterwards.
     void Free();
 
 private:
     friend class HuffmanTableBuilder;
     // An empty code's list: a header and one invalid slot of 0 bits.
-    static constexpr HuffmanEntry kEmptyTable[2] = {{0, 0, 0, kNoTable}, {kOpInvalid, 0, 0, 0}};
+    static constexpr HuffmanEntry kEmptyTable[2] = {{0, 0, 0, kNoTable}, {0, kOpInvalid, 0, 0}};
     HuffmanEntry* entries_ = nullptr;
     uint32_t size_ = 0;
     uint32_t capacity_ = 0;
@@ -83,7 +89,7 @@ inline constexpr unsigned kMaxCodeLength = 16;
 inline constexpr unsigned kMaxCodes = 288;
 
 // Builds the lookup tables of a canonical prefix code into `list` (whatever
-// it held is freed first).
+// tables it held are dropped first; its memory is reused).
 //   lengths[0..count): code length of each symbol, 0 = unused, at most
 //     kMaxCodeLength; count at most kMaxCodes.
 //   simpleCount: symbols below it decode to themselves (operation kOpLiteral
@@ -98,7 +104,8 @@ inline constexpr unsigned kMaxCodes = 288;
 //     is narrower), and codes longer than it go to sub-tables.
 // Returns kBuildComplete; kBuildIncomplete when codes are missing (and the
 // longest length is not 1; missing codes decode to invalid entries);
-// kBuildOversubscribed (nothing built); kBuildNoMemory (nothing kept). An
+// kBuildOversubscribed (nothing built); kBuildNoMemory (nothing kept, the
+// list's memory released). An
 // empty code gives kBuildComplete with no tables and width 0. Values outside
 // these rules (a length above kMaxCodeLength, too many codes) give
 // kBuildOversubscribed.

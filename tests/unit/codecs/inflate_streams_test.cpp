@@ -14,6 +14,7 @@ InflateRun Inflate(const Bytes& stream, int64_t declaredSize) {
     const InflateRun fast = RunInflate(stream, declaredSize, true);
     EXPECT_EQ(careful.result, fast.result);
     EXPECT_TRUE(careful.output == fast.output);
+    EXPECT_EQ(careful.bytesLeft, fast.bytesLeft);
     return careful;
 }
 
@@ -264,6 +265,66 @@ TEST(InflateStreams, DynamicDistanceSymbols30And31AreInvalid) {
         Bytes zlibOut;
         EXPECT_FALSE(ZlibInflate(stream, zlibOut));
     }
+}
+
+// The fixed code's table is 9 bits wide and a dynamic one up to 10: a short
+// last code must still not make the decoder read a byte past the input.
+TEST(InflateStreams, ShortLastCodeReadsNothingPastTheInput) {
+    struct Case {
+        const char* name;
+        std::vector<unsigned> literals;  // fixed-code symbols before end of block
+        Bytes output;
+    };
+    const Case cases[] = {{"7-bit end of block after an 8-bit literal", {'a'}, {'a'}},
+                          {"after a 9-bit literal", {200}, {200}},
+                          {"end of block alone", {}, {}}};
+    for (const Case& c : cases) {
+        BitWriter w;
+        w.Bits(1, 1);
+        w.Bits(1, 2);
+        for (unsigned symbol : c.literals) w.FixedLiteral(symbol);
+        w.FixedLiteral(256);
+        const InflateRun run = Inflate(w.Finish(), static_cast<int64_t>(c.output.size()));
+        EXPECT_EQ(run.result, kInflateOk) << c.name;
+        EXPECT_EQ(run.output, c.output) << c.name;
+        EXPECT_EQ(run.bytesLeft, 0) << c.name;
+    }
+}
+
+// A distance beyond the bytes written, met where the fast loop runs (input
+// buffered before and after it): the same result and input use as the
+// careful loop.
+TEST(InflateStreams, DistanceBeyondTheOutputAmidBufferedInput) {
+    BitWriter w;
+    w.Bits(1, 1);
+    w.Bits(1, 2);
+    for (int i = 0; i < 40; ++i) w.FixedLiteral('a' + i % 26);
+    w.FixedLiteral(257);
+    w.FixedDistance(13);  // 97 + 5 extra bits
+    w.Bits(0, 5);         // distance 97
+    for (int i = 0; i < 40; ++i) w.FixedLiteral('a');
+    w.FixedLiteral(256);
+    const InflateRun run = Inflate(w.Finish(), 83);
+    EXPECT_EQ(run.result, kInflateBadData);
+    EXPECT_GE(run.bytesLeft, 40);  // it stopped at the match, not at the end
+}
+
+// The dynamic blocks build into the same tables: a second block's incomplete
+// distance code must not decode a code that only the first block had.
+TEST(InflateStreams, NextDynamicBlockKeepsNoCodeOfThePreviousOne) {
+    BitWriter w;
+    DynamicHeader(w, false, FourCodeLiterals(), {1, 1});  // distances 1 (0) and 2 (1)
+    w.Code(0b00, 2);                                      // 'a'
+    w.Code(0b10, 2);                                      // end of block
+    DynamicHeader(w, true, FourCodeLiterals(), {1});      // distance 1 only
+    w.Code(0b00, 2);                                      // 'a'
+    w.Code(0b11, 2);                                      // length 3
+    w.Code(0b1, 1);                                       // no such code now
+    w.Code(0b10, 2);
+    const Bytes stream = w.Finish();
+    EXPECT_EQ(Inflate(stream, 5).result, kInflateBadData);
+    Bytes zlibOut;
+    EXPECT_FALSE(ZlibInflate(stream, zlibOut));
 }
 
 TEST(InflateStreams, IncompleteDistanceCodeDecodes) {

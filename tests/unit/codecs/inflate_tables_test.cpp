@@ -100,6 +100,27 @@ TEST(HuffmanTables, RandomCodesDecodeLikeTheCanonicalCode) {
     EXPECT_LT(largest, 1u << 20);
 }
 
+// A list keeps its memory from build to build; what it held before must not
+// show through a later, smaller or empty code.
+TEST(HuffmanTables, RebuiltListShowsOnlyTheNewCode) {
+    HuffmanTableList list;
+    std::vector<uint8_t> large(288, 9);
+    std::fill(large.begin(), large.begin() + 224, 8);  // 224 x 8 + 64 x 9 bits: complete
+    int bits = 7;
+    ASSERT_EQ(BuildHuffmanTables(large.data(), 288, 257, kLengthBase, kLengthExtra, list, bits), kBuildComplete);
+    const std::vector<uint8_t> small = {1, 2, 2};
+    bits = 7;
+    ASSERT_EQ(BuildHuffmanTables(small.data(), 3, 3, {}, {}, list, bits), kBuildComplete);
+    EXPECT_EQ(bits, 2);
+    ExpectDecodesEverySymbol(small, list, bits, 3);
+    const std::vector<uint8_t> none(19, 0);
+    bits = 7;
+    ASSERT_EQ(BuildHuffmanTables(none.data(), 19, 19, {}, {}, list, bits), kBuildComplete);
+    EXPECT_EQ(bits, 0);
+    EXPECT_TRUE(list.Empty());
+    EXPECT_EQ(list.Root()[0].operation, kOpInvalid);
+}
+
 TEST(HuffmanTables, ResultCodes) {
     HuffmanTableList list;
     int bits = 9;
@@ -232,14 +253,15 @@ TEST(HuffmanTables, FixedTablesAreBuiltOncePerRun) {
         ASSERT_EQ(inflater.Inflate(), kInflateOk);
     }
     EXPECT_EQ(FixedTables().buildCount, before + 1);
-    EXPECT_EQ(FixedTables().literalBits, 7);
+    // Nine bits reach every fixed literal/length code from the first level.
+    EXPECT_EQ(FixedTables().literalBits, 9);
     EXPECT_EQ(FixedTables().distanceBits, 5);
 
     // The fixed code itself: every literal/length symbol decodes.
     std::vector<uint8_t> lengths(288, 8);
     std::fill(lengths.begin() + 144, lengths.begin() + 256, 9);
     std::fill(lengths.begin() + 256, lengths.begin() + 280, 7);
-    ExpectDecodesEverySymbol(lengths, FixedTables().literals, 7, 257);
+    ExpectDecodesEverySymbol(lengths, FixedTables().literals, FixedTables().literalBits, 257);
 
     ReleaseInflateFixedTables();
     EXPECT_TRUE(FixedTables().literals.Empty());

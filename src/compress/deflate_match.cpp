@@ -117,7 +117,10 @@ uint32_t Deflater::LongestMatch(uint32_t curMatch) {
 
 void Deflater::SlideWindow() {
     std::memcpy(window_, window_ + kHalfWindow, kHalfWindow);
-    matchStart_ = matchStart_ >= kHalfWindow ? matchStart_ - kHalfWindow : 0;
+    // A match found one step before the slide may start up to kMaxDist back,
+    // at 32767, which now lies one byte below the window: matchStart_ wraps
+    // (to 2^32 - 1) so the distance taken by subtraction stays right.
+    matchStart_ -= kHalfWindow;
     strStart_ -= kHalfWindow;
     blockStart_ -= kHalfWindow;
     // Positions that fall below the window become 0 (none); both tables have

@@ -126,22 +126,25 @@ private:
     void FillWindow(DeflateHost& host);
     void EndInput();
     void SlideWindow();
-    // Enters `pos` into the chain of its 3-byte hash and returns the previous
-    // head (0 = none). With kSkipLinks the link two steps back is kept too.
+    // The 3-byte hash of the bytes at `pos`.
     uint32_t HashAt(uint32_t pos) const {
         const uint8_t* p = window_ + pos;
         return ((uint32_t{p[0]} << (2 * kHashShift)) ^ (uint32_t{p[1]} << kHashShift) ^ p[2]) & kHashMask;
     }
-    // Asks the cache for the chain head and link the insertion at `pos` will
-    // touch (a hint only).
-    void PrefetchInsert(uint32_t pos) {
-        const uint32_t h = HashAt(pos);
+    // The hash of pos + 1 from `h`, the hash of pos: the byte entering the
+    // three shifts the oldest out of the 15 bits. The matchers carry it from
+    // one position to the next instead of reading three bytes each time.
+    uint32_t NextHash(uint32_t h, uint32_t pos) const { return ((h << kHashShift) ^ window_[pos + 3]) & kHashMask; }
+    // Asks the cache for the chain head and link the insertion of a position
+    // with hash `h` will touch (a hint only).
+    void PrefetchInsert(uint32_t h) {
         PrefetchLine(&head_[h]);
         PrefetchLine(&links_[head_[h] & kWindowMask]);
     }
+    // Enters `pos`, whose hash is `h`, into its chain and returns the previous
+    // head (0 = none). With kSkipLinks the link two steps back is kept too.
     template <bool kSkipLinks>
-    uint32_t InsertString(uint32_t pos) {
-        const uint32_t h = HashAt(pos);
+    uint32_t InsertString(uint32_t pos, uint32_t h) {
         uint32_t chainHead = head_[h];
         ChainLink& link = links_[pos & kWindowMask];
         if constexpr (kSkipLinks) link.prev2 = chainHead != 0 ? links_[chainHead & kWindowMask].prev : 0;

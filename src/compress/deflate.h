@@ -126,22 +126,25 @@ private:
     void FillWindow(DeflateHost& host);
     void EndInput();
     void SlideWindow();
-    // Enters `pos` into the chain of its 3-byte hash and returns the previous
-    // head (0 = none). With kSkipLinks the link two steps back is kept too.
+    // The 3-byte hash of the bytes at `pos`.
     uint32_t HashAt(uint32_t pos) const {
         const uint8_t* p = window_ + pos;
         return ((uint32_t{p[0]} << (2 * kHashShift)) ^ (uint32_t{p[1]} << kHashShift) ^ p[2]) & kHashMask;
     }
-    // Asks the cache for the chain head and link the insertion at `pos` will
-    // touch (a hint only).
-    void PrefetchInsert(uint32_t pos) {
-        const uint32_t h = HashAt(pos);
+    // The hash of pos + 1 from `h`, the hash of pos: the byte entering the
+    // three shifts the oldest out of the 15 bits. The matchers carry it from
+    // one position to the next instead of reading three bytes each time.
+    uint32_t NextHash(uint32_t h, uint32_t pos) const { return ((h << kHashShift) ^ window_[pos + 3]) & kHashMask; }
+    // Asks the cache for the chain head and link the insertion of a position
+    // with hash `h` will touch (a hint only).
+    void PrefetchInsert(uint32_t h) {
         PrefetchLine(&head_[h]);
         PrefetchLine(&links_[head_[h] & kWindowMask]);
     }
+    // Enters `pos`, whose hash is `h`, into its chain and returns the previous
+    // head (0 = none). With kSkipLinks the link two steps back is kept too.
     template <bool kSkipLinks>
-    uint32_t InsertString(uint32_t pos) {
-        const uint32_t h = HashAt(pos);
+    uint32_t InsertString(uint32_t pos, uint32_t h) {
         uint32_t chainHead = head_[h];
         ChainLink& link = links_[pos & kWindowMask];
         if constexpr (kSkipLinks) link.prev2 = chainHead != 0 ? links_[chainHead & kWindowMask].prev : 0;
@@ -149,37 +152,34 @@ private:
         head_[h] = static_cast<uint16_t>(pos);
         return chainHead;
     }
-    // Recording: each returns true when the block should be flushed. Members
-    // are read into locals before the byte stores, which may alias them.
+    // Recording: each returns true when the block should be flushed. An
+    // entry is one 32-bit token: a literal byte (below 256), or a match with
+    // length - 3 in bits 0-7, the distance (1..32506, so never 0) in bits
+    // 8-22 and its distance code in bits 24-28, looked up once here.
+    static constexpr uint32_t kTokenDistanceShift = 8;
+    static constexpr uint32_t kTokenDistanceMask = 0x7FFF;
+    static constexpr uint32_t kTokenDistCodeShift = 24;
+    static_assert(kMaxDist <= kTokenDistanceMask && kDistCodes <= 32, "a match fits its token");
     bool TallyLiteral(uint8_t c) {
         const uint32_t n = lastLit_ + 1;
-        const uint32_t dists = lastDist_;
         ++litLen_.freq[c];
         lastLit_ = n;
-        litBuffer_[n - 1] = c;
-        return AfterTally(n, dists);
+        tokens_[n - 1] = c;
+        return AfterTally(n, lastDist_);
     }
     bool TallyMatch(uint32_t distance, uint32_t lengthMinus3) {
         const uint32_t n = lastLit_ + 1;
         const uint32_t dists = lastDist_ + 1;
-        --distance;
+        const uint32_t code = DistCode(distance - 1);
         ++litLen_.freq[kCodes.lengthCode[lengthMinus3] + kLiterals + 1];
-        ++dist_.freq[DistCode(distance)];
-        flags_ = static_cast<uint8_t>(flags_ | (1u << ((n - 1) & 7)));
+        ++dist_.freq[code];
         lastLit_ = n;
         lastDist_ = dists;
-        distBuffer_[dists - 1] = static_cast<uint16_t>(distance);
-        litBuffer_[n - 1] = static_cast<uint8_t>(lengthMinus3);
+        tokens_[n - 1] = code << kTokenDistCodeShift | distance << kTokenDistanceShift | lengthMinus3;
         return AfterTally(n, dists);
     }
-    // n entries and `dists` matches are recorded; every 8 entries the flag
-    // byte is stored.
+    // n entries and `dists` matches are recorded.
     bool AfterTally(uint32_t n, uint32_t dists) {
-        if ((n & 7) == 0) {
-            const uint8_t f = flags_;
-            flags_ = 0;
-            flagBuffer_[(n >> 3) - 1] = f;
-        }
         if (estimateBlocks_ && (n % kEstimateEvery) == 0 && EstimateSaysFlush()) return true;
         return n == kLitBufferSize - 1 || dists == kDistBufferSize;
     }
@@ -235,11 +235,9 @@ private:
     uint32_t prevLength_ = kMinMatch - 1;
     bool endOfInput_ = true;
 
-    // Block state: literal buffer (literal or length - 3 per entry), distance
-    // buffer (distance - 1 per match), flag bytes (bit set = match, first
-    // entry in bit 0), pending flag byte and its next bit.
-    uint32_t lastLit_ = 0, lastDist_ = 0, lastFlags_ = 0;
-    uint8_t flags_ = 0;        // flag bits of the entries since the last stored flag byte
+    // Block state: entries recorded (tokens_, at most kLitBufferSize - 1)
+    // and matches among them (at most kDistBufferSize).
+    uint32_t lastLit_ = 0, lastDist_ = 0;
     int64_t dynamicBits_ = 0;  // cost of the block with the dynamic trees, tree description included
     int64_t fixedBits_ = 0;    // cost of the block with the fixed trees
     uint64_t compressedBits_ = 0;
@@ -272,9 +270,7 @@ private:
         uint16_t prev2;
     };
     ChainLink links_[kHalfWindow] = {};
-    uint8_t litBuffer_[kLitBufferSize] = {};
-    uint16_t distBuffer_[kDistBufferSize] = {};
-    uint8_t flagBuffer_[kFlagBufferSize] = {};
+    uint32_t tokens_[kLitBufferSize] = {};  // the block's entries, see TallyMatch
 };
 
 // The process-wide state of the archiving engine's compressor: the bit output

@@ -27,8 +27,6 @@ void Deflater::InitBlock() {
     fixedBits_ = 0;
     lastLit_ = 0;
     lastDist_ = 0;
-    lastFlags_ = 0;
-    flags_ = 0;
 }
 
 // Bytes 0-6 and 128-255 count as binary, 7-127 as text; the member is text
@@ -47,8 +45,6 @@ void Deflater::SetFileType() {
 // Emits the current block: `bytes` are its input (null when they have slid out
 // of the window), `storedLength` their count.
 void Deflater::FlushBlock(const uint8_t* bytes, uint64_t storedLength, bool last) {
-    lastFlags_ = lastLit_ >> 3;
-    flagBuffer_[lastFlags_] = flags_;  // the pending flag byte
     if (*fileType_ == kUnknownFileType) SetFileType();
 
     BuildTree(litLen_, kLitLenCodes, kFixed.litLenLength, kExtraLengthBits.data(), kLiterals + 1, kMaxBits);
@@ -100,33 +96,30 @@ void Deflater::FlushBlock(const uint8_t* bytes, uint64_t storedLength, bool last
 // One code at a time through SendBits, exactly as the entries are described.
 void Deflater::CompressBlockReference(const uint16_t* litCode, const uint8_t* litLen, const uint16_t* distCode,
                                       const uint8_t* distLen) {
-    uint32_t dx = 0;
-    uint32_t fx = 0;
-    uint32_t flag = 0;
     for (uint32_t lx = 0; lx < lastLit_; ++lx) {
-        if ((lx & 7) == 0) flag = flagBuffer_[fx++];
-        uint32_t lc = litBuffer_[lx];
-        if ((flag & 1) == 0) {
-            out_.SendBits(litCode[lc], litLen[lc]);
-        } else {
-            uint32_t code = kCodes.lengthCode[lc];
-            const uint32_t symbol = code + kLiterals + 1;
-            out_.SendBits(litCode[symbol], litLen[symbol]);
-            int extra = kExtraLengthBits[code];
-            if (extra != 0) out_.SendBits(lc - kCodes.baseLength[code], extra);
-            uint32_t dist = distBuffer_[dx++];
-            code = DistCode(dist);
-            out_.SendBits(distCode[code], distLen[code]);
-            extra = kExtraDistBits[code];
-            if (extra != 0) out_.SendBits(dist - kCodes.baseDist[code], extra);
+        const uint32_t token = tokens_[lx];
+        if (token < 256) {
+            out_.SendBits(litCode[token], litLen[token]);
+            continue;
         }
-        flag >>= 1;
+        const uint32_t lc = token & 0xFF;
+        uint32_t code = kCodes.lengthCode[lc];
+        const uint32_t symbol = code + kLiterals + 1;
+        out_.SendBits(litCode[symbol], litLen[symbol]);
+        int extra = kExtraLengthBits[code];
+        if (extra != 0) out_.SendBits(lc - kCodes.baseLength[code], extra);
+        const uint32_t dist = ((token >> kTokenDistanceShift) & kTokenDistanceMask) - 1;
+        code = DistCode(dist);
+        out_.SendBits(distCode[code], distLen[code]);
+        extra = kExtraDistBits[code];
+        if (extra != 0) out_.SendBits(dist - kCodes.baseDist[code], extra);
     }
     out_.SendBits(litCode[kEndBlock], litLen[kEndBlock]);
 }
 
 // The same bits through the 64-bit accumulator, with each length code and its
-// extra bits joined into one value per block.
+// extra bits joined into one value per block, and the distance code taken
+// from the token.
 void Deflater::CompressBlockFast(const uint16_t* litCode, const uint8_t* litLen, const uint16_t* distCode,
                                  const uint8_t* distLen) {
     uint32_t lengthBits[256];
@@ -138,21 +131,19 @@ void Deflater::CompressBlockFast(const uint16_t* litCode, const uint8_t* litLen,
         lengthCount[lc] = static_cast<uint8_t>(litLen[symbol] + kExtraLengthBits[code]);
     }
     BitOutput::Accumulator acc(out_);
-    uint32_t dx = 0;
-    for (uint32_t lx = 0; lx < lastLit_;) {
-        uint32_t flag = flagBuffer_[lx >> 3];
-        const uint32_t groupEnd = std::min(lx + 8, lastLit_);
-        for (; lx < groupEnd; ++lx, flag >>= 1) {
-            const uint32_t lc = litBuffer_[lx];
-            if ((flag & 1) == 0) {
-                acc.Put(litCode[lc], litLen[lc]);
-            } else {
-                acc.Put(lengthBits[lc], lengthCount[lc]);
-                const uint32_t dist = distBuffer_[dx++];
-                const uint32_t code = DistCode(dist);
-                acc.Put(distCode[code] | ((dist - kCodes.baseDist[code]) << distLen[code]),
-                        distLen[code] + kExtraDistBits[code]);
-            }
+    const uint32_t* const tokens = tokens_;
+    const uint32_t count = lastLit_;
+    for (uint32_t lx = 0; lx < count; ++lx) {
+        const uint32_t token = tokens[lx];
+        if (token < 256) {
+            acc.Put(litCode[token], litLen[token]);
+        } else {
+            const uint32_t lc = token & 0xFF;
+            acc.Put(lengthBits[lc], lengthCount[lc]);
+            const uint32_t dist = ((token >> kTokenDistanceShift) & kTokenDistanceMask) - 1;
+            const uint32_t code = token >> kTokenDistCodeShift;
+            acc.Put(distCode[code] | ((dist - kCodes.baseDist[code]) << distLen[code]),
+                    distLen[code] + kExtraDistBits[code]);
         }
     }
     acc.Put(litCode[kEndBlock], litLen[kEndBlock]);

@@ -117,7 +117,10 @@ uint32_t Deflater::LongestMatch(uint32_t curMatch) {
 
 void Deflater::SlideWindow() {
     std::memcpy(window_, window_ + kHalfWindow, kHalfWindow);
-    matchStart_ = matchStart_ >= kHalfWindow ? matchStart_ - kHalfWindow : 0;
+    // A match found one step before the slide may start up to kMaxDist back,
+    // at 32767, which now lies one byte below the window: matchStart_ wraps
+    // (to 2^32 - 1) so the distance taken by subtraction stays right.
+    matchStart_ -= kHalfWindow;
     strStart_ -= kHalfWindow;
     blockStart_ -= kHalfWindow;
     // Positions that fall below the window become 0 (none); both tables have
@@ -175,9 +178,14 @@ void Deflater::FlushCurrentBlock(bool last) {
 template <bool kReference>
 bool Deflater::DeflateFast(DeflateHost& host) {
     prevLength_ = kMinMatch - 1;
+    // The hash of strStart_. Every byte it reads is final: at the top of the
+    // loop the lookahead is at least kMinLookahead, or the input has ended
+    // and the bytes past it are zero.
+    uint32_t hash = HashAt(strStart_);
     while (lookahead_ != 0) {
-        uint32_t chainHead = InsertString<false>(strStart_);
-        if constexpr (!kReference) PrefetchInsert(strStart_ + 1);
+        uint32_t chainHead = InsertString<false>(strStart_, hash);
+        hash = NextHash(hash, strStart_);
+        if constexpr (!kReference) PrefetchInsert(hash);
         uint32_t matchLength = 0;
         if (chainHead != 0 && strStart_ - chainHead <= kMaxDist) {
             matchLength = std::min(LongestMatch<kReference, false>(chainHead), lookahead_);
@@ -187,11 +195,17 @@ bool Deflater::DeflateFast(DeflateHost& host) {
             flush = TallyMatch(strStart_ - matchStart_, matchLength - kMinMatch);
             lookahead_ -= matchLength;
             if (matchLength <= lazyLimit_) {
-                for (uint32_t i = 1; i < matchLength; ++i) InsertString<false>(strStart_ + i);
+                for (uint32_t i = 1; i < matchLength; ++i) {
+                    InsertString<false>(strStart_ + i, hash);
+                    hash = NextHash(hash, strStart_ + i);
+                }
+                strStart_ += matchLength;
+            } else {
+                // Past a longer match the hash restarts from the bytes at the
+                // new position.
+                strStart_ += matchLength;
+                hash = HashAt(strStart_);
             }
-            // Past a longer match the hash restarts from the bytes at the new
-            // position, which InsertString reads directly.
-            strStart_ += matchLength;
         } else {
             flush = TallyLiteral(window_[strStart_]);
             --lookahead_;
@@ -212,9 +226,11 @@ template <bool kReference>
 bool Deflater::DeflateLazy(DeflateHost& host) {
     bool matchAvailable = false;  // a literal at strStart_ - 1 is pending
     uint32_t matchLength = kMinMatch - 1;
+    uint32_t hash = HashAt(strStart_);  // as in DeflateFast
     while (lookahead_ != 0) {
-        uint32_t chainHead = InsertString<true>(strStart_);
-        if constexpr (!kReference) PrefetchInsert(strStart_ + 1);
+        uint32_t chainHead = InsertString<true>(strStart_, hash);
+        hash = NextHash(hash, strStart_);
+        if constexpr (!kReference) PrefetchInsert(hash);
         prevLength_ = matchLength;
         const uint32_t prevMatch = matchStart_;
         matchLength = kMinMatch - 1;
@@ -227,7 +243,10 @@ bool Deflater::DeflateLazy(DeflateHost& host) {
             // The match began at strStart_ - 1, whose position is in the
             // chains; enter the rest it covers.
             lookahead_ -= prevLength_ - 1;
-            for (uint32_t i = prevLength_ - 2; i != 0; --i) InsertString<true>(++strStart_);
+            for (uint32_t i = prevLength_ - 2; i != 0; --i) {
+                InsertString<true>(++strStart_, hash);
+                hash = NextHash(hash, strStart_);
+            }
             ++strStart_;
             matchAvailable = false;
             // The match just found is not valid at the new position.

@@ -29,10 +29,9 @@ static_assert(kHashShift * kMinMatch == kHashBits, "the hash must depend on exac
 inline constexpr uint32_t kTooFar = 4096;  // a 3-byte match farther back than this is dropped (lazy matcher)
 
 // Block buffers.
-inline constexpr uint32_t kLitBufferSize = 32768;
-inline constexpr uint32_t kDistBufferSize = 32768;
-inline constexpr uint32_t kFlagBufferSize = kLitBufferSize / 8;
-inline constexpr uint32_t kEstimateEvery = 4096;  // entries between two block estimates
+inline constexpr uint32_t kLitBufferSize = 32768;   // entries (a block holds at most one fewer)
+inline constexpr uint32_t kDistBufferSize = 32768;  // matches
+inline constexpr uint32_t kEstimateEvery = 4096;    // entries between two block estimates
 
 // Deflate alphabets.
 inline constexpr int kLengthCodes = 29;

@@ -182,7 +182,7 @@ private:
             }
             return 0;
         }
-        if (HasMembersOrPreamble(context_) && !input_.Open(context_.archivePath, platform::OpenMode::kRead)) {
+        if (HasMembersOrPreamble(context_) && !input_.Open(context_.archivePath)) {
             return context_.ReportError(format::kArchiveErrorMissingArchive, context_.archivePath);
         }
         MakeTempArchiveName(context_);
@@ -199,7 +199,7 @@ private:
     int CopyPreamble() {
         const uint64_t size = context_.contents.preambleSize;
         if (inPlace_ || size == 0) return 0;
-        int result = input_.Seek(0, platform::SeekOrigin::kBegin) == 0 ? 0 : format::kArchiveErrorUnexpectedEnd;
+        int result = input_.Seek(0) ? 0 : format::kArchiveErrorUnexpectedEnd;
         if (result == 0) result = compress::CopyByteRange(input_, output_, size, false);
         if (result != 0) {
             return context_.ReportError(
@@ -369,7 +369,7 @@ private:
 
     ArchiveContext& context_;
     ArchivingProcessSettings& settings_;
-    platform::File input_;            // the old archive, read
+    compress::ArchiveInput input_;    // the old archive, read
     compress::ArchiveOutput output_;  // the archive being written
     size_t workCount_ = 0;
     bool inPlace_ = false;

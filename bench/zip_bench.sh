@@ -10,8 +10,14 @@
 # peak resident size of tovra archiving a 1 GiB file (/usr/bin/time -v).
 # tovra's archive is tested with 7z t once, so a fast wrong answer cannot pass.
 #
+# The temporary archive goes to TMPDIR; the bench points it at its own
+# directory (BENCH_TMPDIR overrides), so the finished archive is renamed into
+# place as on a system whose temporary directory shares the archive's volume
+# rather than copied across file systems. With CALLGRIND=1 the instruction
+# counts of create and update are compared as well (repeatable under load).
+#
 # Environment: RUNS, FILES, BENCH_DIR (default /dev/shm), KEEP=1, BIG_MIB
-# (size of the big file, default 1024).
+# (size of the big file, default 1024), BENCH_TMPDIR, CALLGRIND=1.
 set -euo pipefail
 
 build=${1:?usage: zip_bench.sh BUILD_DIR}
@@ -26,6 +32,7 @@ work=$(mktemp -d "${BENCH_DIR:-$default_dir}/tovra-zip-bench.XXXXXX")
 cleanup() { [ "${KEEP:-0}" = 1 ] || rm -rf "$work"; }
 trap cleanup EXIT
 
+export TMPDIR=${BENCH_TMPDIR:-$work}
 tree=$work/tree
 mkdir -p "$tree"
 find /usr/share/doc /usr/include -xdev -type f -size -4096k -readable 2>/dev/null |
@@ -52,7 +59,7 @@ best() { # best NAME COMMAND... : the best wall time of RUNS runs, in seconds
 }
 
 uptime
-echo "tree: $count files, $bytes bytes"
+echo "tree: $count files, $bytes bytes; temporary archives in $TMPDIR"
 t_tovra=$(best tovra "$tovra" zip -r -q "$work/out.zip" .)
 7z t "$work/out.zip" >/dev/null || { echo "tovra's archive fails 7z t" >&2; exit 1; }
 size_tovra=$(stat -c %s "$work/out.zip")
@@ -87,6 +94,20 @@ for _ in $(seq "$runs"); do
 done
 7z t "$work/upd.zip" >/dev/null || { echo "updated archive fails 7z t" >&2; exit 1; }
 echo "update after one change: ${t_update}s, create/update = $(echo "$t_tovra / $t_update" | bc -l | cut -c1-6)x"
+
+if [ "${CALLGRIND:-0}" = 1 ] && command -v valgrind >/dev/null; then
+  instructions() { # instructions COMMAND...: instructions the command ran, from callgrind
+    (cd "$tree" && valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null) |
+      awk '/refs:/ { gsub(",", "", $NF); print $NF }'
+  }
+  rm -f "$work/cg.zip"
+  i_create=$(instructions "$tovra" zip -r -q "$work/cg.zip" .)
+  cp "$work/base.zip" "$work/upd.zip"
+  echo "changed $(date +%s%N)" >>"$changed"
+  touch -d "+10 seconds" "$changed"
+  i_update=$(instructions "$tovra" zip -u -r -q "$work/upd.zip" .)
+  echo "instructions: create $i_create, update $i_update, create/update = $(echo "$i_create / $i_update" | bc -l | cut -c1-6)x"
+fi
 
 # Peak memory while archiving one big file.
 head -c "$((big_mib * 1048576))" /dev/urandom >"$work/big.bin"

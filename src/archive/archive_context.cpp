@@ -53,6 +53,7 @@ void ArchiveContext::ResetRunSettings() {
     firstErrorCode = 0;
     cancelled = false;
     sourceStamps.clear();
+    foundStatus.clear();
     ProcessSettings() = ArchivingProcessSettings{};
 }
 

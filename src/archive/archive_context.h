@@ -19,6 +19,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "compress/archive_contents.h"
@@ -133,6 +134,9 @@ public:
     int firstErrorCode = 0;                         // the code of the first error of the run; Zip returns it
     bool cancelled = false;                         // the person cancelled the run (Zip returns 9)
     std::map<const format::ZipEntry*, SourceStamp> sourceStamps;  // sources -m may delete, as written
+    // The status the file collection read of a member's source when it
+    // marked the member, so the run's marking pass does not read it again.
+    std::unordered_map<const format::ZipEntry*, platform::FileStatus> foundStatus;
 };
 
 }  // namespace tovra::archive

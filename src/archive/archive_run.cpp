@@ -23,6 +23,7 @@
 #include "compress/entry_writer.h"
 #include "compress/file_names.h"
 #include "format/archive_errors.h"
+#include "format/dos_time.h"
 #include "format/records.h"
 #include "platform/platform.h"
 #include "platform/ui_host.h"
@@ -101,7 +102,8 @@ private:
                 ++workCount_;
                 continue;
             }
-            const uint32_t t = compress::FileDosTime(e->externalName, nullptr);
+            platform::FileStatus status;
+            const uint32_t t = SourceDosTime(*e, &status);
             const bool recent = t != 0 && t >= settings_.cutoffDate;
             if (recent && (settings_.action == ArchiveAction::kAdd || t > e->dosDateTime)) {
                 ++workCount_;
@@ -109,9 +111,22 @@ private:
             }
             e->actionMark = 0;
             e->removeSourceMark = recent ? 1 : 0;
-            SourceStamp stamp;
-            if (recent && CurrentStamp(e->externalName, &stamp)) context_.sourceStamps[e] = stamp;
+            if (!recent) continue;
+            // The status just read is the file's own unless the time was read
+            // without a trailing '/' of the name.
+            SourceStamp stamp{status.size, status.modificationTime};
+            const bool slashed = !e->externalName.empty() && e->externalName.back() == '/';
+            if (!slashed || CurrentStamp(e->externalName, &stamp)) context_.sourceStamps[e] = stamp;
         }
+    }
+
+    // FileDosTimeAndStatus of the source of `entry`, from the status the file
+    // collection read when it marked the member, else from the file system.
+    uint32_t SourceDosTime(const ZipEntry& entry, platform::FileStatus* status) const {
+        const auto found = context_.foundStatus.find(&entry);
+        if (found == context_.foundStatus.end()) return compress::FileDosTimeAndStatus(entry.externalName, status);
+        *status = found->second;
+        return format::UnixToDosTime(status->modificationTime);
     }
 
     void FilterPendingFiles() {
@@ -183,7 +198,7 @@ private:
             }
             return 0;
         }
-        if (HasMembersOrPreamble(context_) && !input_.Open(context_.archivePath, platform::OpenMode::kRead)) {
+        if (HasMembersOrPreamble(context_) && !input_.Open(context_.archivePath)) {
             return context_.ReportError(format::kArchiveErrorMissingArchive, context_.archivePath);
         }
         MakeTempArchiveName(context_);
@@ -200,7 +215,7 @@ private:
     int CopyPreamble() {
         const uint64_t size = context_.contents.preambleSize;
         if (inPlace_ || size == 0) return 0;
-        int result = input_.Seek(0, platform::SeekOrigin::kBegin) == 0 ? 0 : format::kArchiveErrorUnexpectedEnd;
+        int result = input_.Seek(0) ? 0 : format::kArchiveErrorUnexpectedEnd;
         if (result == 0) result = compress::CopyByteRange(input_, output_, size, false);
         if (result != 0) {
             return context_.ReportError(
@@ -377,7 +392,7 @@ private:
 
     ArchiveContext& context_;
     ArchivingProcessSettings& settings_;
-    platform::File input_;            // the old archive, read
+    compress::ArchiveInput input_;    // the old archive, read
     compress::ArchiveOutput output_;  // the archive being written
     size_t workCount_ = 0;
     bool inPlace_ = false;

@@ -61,23 +61,41 @@ int MatchMembers(ArchiveContext& context, const std::string& name) {
     return matched ? 0 : -1;
 }
 
-// One listing of `prefix` (empty: the current directory), handing the
-// subdirectories (`directories`) or the other entries to the walk. 0, or the
-// code of the error that ended the run.
-int WalkListing(ArchiveContext& context, const std::string& prefix, bool directories, Ancestors& ancestors) {
+// Walks one name of a listing of `prefix`; a name gone since it was listed
+// gets its warning. 0, or the code of the error that ended the run.
+int WalkListed(ArchiveContext& context, const std::string& prefix, const platform::FindData& entry,
+               Ancestors& ancestors) {
+    std::string child = prefix + entry.name;
+    const int result = WalkName(context, child, &entry.status, ancestors);
+    if (result == -1) {
+        context.ReportWarning("name not matched: ", child);
+    } else if (result != 0) {
+        return context.ReportError(result, child);
+    }
+    return 0;
+}
+
+// One listing of `prefix` (empty: the current directory): its subdirectories
+// are walked as they come, its other entries are kept and walked after the
+// last subdirectory, so the directory is read once. 0, or the code of the
+// error that ended the run.
+int WalkListing(ArchiveContext& context, const std::string& prefix, Ancestors& ancestors) {
     platform::DirectoryFinder finder;
     platform::FindData entry;
     if (!finder.FindFirst(prefix + kWholeDirectory, &entry)) return 0;
+    std::vector<platform::FindData> files;
     do {
-        if (IsSkipped(context, entry) || entry.status.isDirectory != directories) continue;
-        std::string child = prefix + entry.name;
-        const int result = WalkName(context, child, &entry.status, ancestors);
-        if (result == -1) {
-            context.ReportWarning("name not matched: ", child);
-        } else if (result != 0) {
-            return context.ReportError(result, child);
+        if (IsSkipped(context, entry)) continue;
+        if (!entry.status.isDirectory) {
+            files.push_back(entry);
+        } else if (const int result = WalkListed(context, prefix, entry, ancestors); result != 0) {
+            return result;
         }
     } while (finder.FindNext(&entry));
+    finder.Close();
+    for (const platform::FindData& file : files) {
+        if (const int result = WalkListed(context, prefix, file, ancestors); result != 0) return result;
+    }
     return 0;
 }
 
@@ -100,8 +118,7 @@ int WalkDirectory(ArchiveContext& context, const std::string& name, Ancestors& a
         }
         ancestors.push_back(identity);
     }
-    int result = WalkListing(context, prefix, true, ancestors);
-    if (result == 0) result = WalkListing(context, prefix, false, ancestors);
+    const int result = WalkListing(context, prefix, ancestors);
     if (identityKnown) ancestors.pop_back();
     return result;
 }
@@ -117,7 +134,7 @@ int WalkName(ArchiveContext& context, std::string& name, const platform::FileSta
     }
     name = WithForwardSlashes(name);
     if (status.isDirectory) return WalkDirectory(context, name, ancestors);
-    return AddFoundName(context, name, false);
+    return AddFoundName(context, name, false, &status);
 }
 
 // Finds the first wildcard; true when a '/' or ':' follows it (wildcards are

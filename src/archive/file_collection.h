@@ -29,9 +29,12 @@ int ProcessName(ArchiveContext& context, std::string& name);
 // Records one name found on disk (a directory when `isDirectory`): marks the
 // member it replaces or appends a PendingFile, after the selection and the
 // self-inclusion check (the archive, and the temporary archive, are never
-// added). Returns 0, 4 (out of memory) or 5 (a file whose stored name is
-// empty while paths are kept: reported, the run ends).
-int AddFoundName(ArchiveContext& context, const std::string& name, bool isDirectory);
+// added). `status`, when not null, is what the file system said of the
+// file just now; a member marked from it keeps it in foundStatus. Returns 0,
+// 4 (out of memory) or 5 (a file whose stored name is empty while paths are
+// kept: reported, the run ends).
+int AddFoundName(ArchiveContext& context, const std::string& name, bool isDirectory,
+                 const platform::FileStatus* status = nullptr);
 
 // The stored (internal) form of an external name: drive and leading
 // separators dropped, '\' made '/', directories cut with -j, reduced to a DOS

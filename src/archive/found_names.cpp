@@ -59,7 +59,8 @@ bool IsArchiveItself(ArchiveContext& context, const std::string& name) {
 
 }  // namespace
 
-int AddFoundName(ArchiveContext& context, const std::string& name, bool isDirectory) {
+int AddFoundName(ArchiveContext& context, const std::string& name, bool isDirectory,
+                 const platform::FileStatus* status) {
     try {
         int dosCompatible = 0;
         const std::string stored = ToInternalName(context, name, isDirectory, &dosCompatible);
@@ -81,6 +82,14 @@ int AddFoundName(ArchiveContext& context, const std::string& name, bool isDirect
             member->actionMark = 1;
             member->externalName = name;
             member->dosCompatible = static_cast<uint32_t>(dosCompatible);
+            // A regular file's status as read by its own name (a link to
+            // nothing is described by the link itself, which the marking
+            // pass would not find).
+            if (status != nullptr && status->exists && (status->mode & 0xF000) == 0x8000) {
+                context.foundStatus[member] = *status;
+            } else {
+                context.foundStatus.erase(member);
+            }
             return 0;
         }
         if (!selected) return 0;

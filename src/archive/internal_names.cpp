@@ -50,6 +50,8 @@ size_t DotComponentLength(const char* p) {
 
 std::string WithForwardSlashes(const std::string& text) {
     std::string result = text;
+    // Without a '\\' byte anywhere there is nothing to step through.
+    if (result.find('\\') == std::string::npos) return result;
     char* const base = result.data();
     for (const char* p = base; *p != '\0'; p = platform::NextChar(p)) {
         if (*p == '\\') base[p - base] = '/';

@@ -3,6 +3,7 @@
 #include "compress/archive_contents.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tovra::compress {
 
@@ -34,11 +35,9 @@ void ArchiveContents::Clear() {
 }
 
 int CompareStoredNames(std::string_view a, std::string_view b) {
+    // memcmp compares as unsigned bytes.
     const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x != y) return x < y ? -1 : 1;
-    }
+    if (const int c = n == 0 ? 0 : std::memcmp(a.data(), b.data(), n); c != 0) return c < 0 ? -1 : 1;
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 

@@ -52,6 +52,16 @@ size_t ArchiveOutput::Write(const void* data, size_t n) {
     size_t done = 0;
     while (done < n) {
         if (buffered_ == buffer_.size() && !Flush()) return done;
+        if (buffered_ == 0 && n - done >= buffer_.size()) {
+            // A piece the buffer would only pass on goes to the system as it is.
+            const size_t piece = n - done;
+            if (file_.Write(p + done, piece) != static_cast<int64_t>(piece)) {
+                failed_ = true;
+                return done;
+            }
+            position_ += static_cast<int64_t>(piece);
+            return n;
+        }
         const size_t piece = std::min(n - done, buffer_.size() - buffered_);
         std::memcpy(buffer_.data() + buffered_, p + done, piece);
         buffered_ += piece;

@@ -3,8 +3,6 @@
 // repair, with a local header written afresh from the entry; and raw byte
 // ranges such as the preamble.
 #include <algorithm>
-#include <new>
-#include <vector>
 
 #include "compress/entry_writer.h"
 #include "format/archive_errors.h"
@@ -18,41 +16,47 @@ constexpr size_t kCopyChunk = 32768;
 constexpr int kChunksPerProgress = 4;
 
 // Copies up to `count` bytes (kCopyToEnd: to the end) from `in` to `out` in
-// chunks. Sets `endedEarly` when the input ended first. Returns 0, 4, 10, 11.
-int CopyChunks(platform::File& in, ArchiveOutput& out, uint64_t count, const std::string* progressName,
+// chunks of kCopyChunk bytes (fewer only at the end), the progress following
+// every kChunksPerProgress chunks. Sets `endedEarly` when the input ended
+// first. Returns 0, 4, 10, 11.
+int CopyChunks(ArchiveInput& in, ArchiveOutput& out, uint64_t count, const std::string* progressName,
                bool& endedEarly) {
-    std::vector<uint8_t> buffer;
-    try {
-        buffer.resize(kCopyChunk);
-    } catch (const std::bad_alloc&) {
-        return format::kArchiveErrorMemory;
-    }
     const bool toEnd = count == kCopyToEnd;
     uint64_t done = 0;
     endedEarly = false;
-    for (int chunk = 1; toEnd || done < count; ++chunk) {
+    bool atEnd = false;
+    for (int chunk = 1; !atEnd && (toEnd || done < count); ++chunk) {
         const size_t want = toEnd ? kCopyChunk : static_cast<size_t>(std::min<uint64_t>(kCopyChunk, count - done));
-        const int64_t got = in.Read(buffer.data(), want);
-        if (got < 0) return format::kArchiveErrorRead;
+        size_t got = 0;
+        while (got < want) {
+            const uint8_t* data = nullptr;
+            const int64_t n = in.Next(&data, want - got);
+            if (n == ArchiveInput::kNoMemory) return format::kArchiveErrorMemory;
+            if (n < 0) return format::kArchiveErrorRead;
+            if (n == 0) {
+                atEnd = true;
+                break;
+            }
+            if (out.Write(data, static_cast<size_t>(n)) != static_cast<size_t>(n)) return format::kArchiveErrorTemp;
+            got += static_cast<size_t>(n);
+        }
         if (got == 0) {
             endedEarly = !toEnd;
             break;
         }
-        if (out.Write(buffer.data(), static_cast<size_t>(got)) != static_cast<size_t>(got)) {
-            return format::kArchiveErrorTemp;
-        }
-        done += static_cast<uint64_t>(got);
+        done += got;
         if (progressName != nullptr && chunk % kChunksPerProgress == 0) {
             platform::CurrentUiHost().Progress(*progressName, done, toEnd ? 0 : count);
         }
     }
+    if (atEnd && !toEnd && done < count) endedEarly = true;
     if (progressName != nullptr) platform::CurrentUiHost().Progress(*progressName, done, toEnd ? done : count);
     return format::kArchiveOk;
 }
 
 }  // namespace
 
-int CopyExistingMember(const EntryWriterSettings& settings, format::ZipEntry& entry, platform::File& in,
+int CopyExistingMember(const EntryWriterSettings& settings, format::ZipEntry& entry, ArchiveInput& in,
                        ArchiveOutput& out) {
     uint64_t headerLength = format::kLocalHeaderSize + entry.nameLength + entry.localExtraLength;
     const int64_t newOffset = out.Position();
@@ -61,14 +65,14 @@ int CopyExistingMember(const EntryWriterSettings& settings, format::ZipEntry& en
     }
     uint64_t count;
     if (settings.repairLevel >= 2) {
-        const auto dataStart = static_cast<int64_t>(entry.localHeaderOffset + headerLength);
-        if (in.Seek(dataStart, platform::SeekOrigin::kBegin) != dataStart) return format::kArchiveErrorUnexpectedEnd;
+        if (!in.Seek(static_cast<int64_t>(entry.localHeaderOffset + headerLength))) {
+            return format::kArchiveErrorUnexpectedEnd;
+        }
         if (settings.repairLevel >= 3) entry.nameLength = entry.internalName.size();
         if (int rc = format::WriteLocalHeader(entry, out); rc != format::kWriteOk) return rc;
         count = entry.compressedSize;
     } else {
-        const auto start = static_cast<int64_t>(entry.localHeaderOffset);
-        if (in.Seek(start, platform::SeekOrigin::kBegin) != start) return format::kArchiveErrorUnexpectedEnd;
+        if (!in.Seek(static_cast<int64_t>(entry.localHeaderOffset))) return format::kArchiveErrorUnexpectedEnd;
         count = headerLength + entry.compressedSize;
     }
     if ((entry.localFlags & format::kFlagDataDescriptor) != 0) count += format::kDataDescriptorSize;
@@ -85,7 +89,7 @@ int CopyExistingMember(const EntryWriterSettings& settings, format::ZipEntry& en
     return endedEarly ? format::kArchiveErrorUnexpectedEnd : format::kArchiveOk;
 }
 
-int CopyByteRange(platform::File& in, ArchiveOutput& out, uint64_t count, bool showProgress) {
+int CopyByteRange(ArchiveInput& in, ArchiveOutput& out, uint64_t count, bool showProgress) {
     const std::string name = in.Path();
     bool endedEarly = false;
     return CopyChunks(in, out, count, showProgress ? &name : nullptr, endedEarly);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "compress/archive_input.h"
 #include "compress/archive_output.h"
 #include "compress/archiving_reports.h"
 #include "format/zip_entry.h"
@@ -51,14 +52,15 @@ int WriteMemberFromFile(const EntryWriterSettings& settings, format::ZipEntry& e
 // new offset. Returns 0, 2 (the old archive cannot be positioned, or it ends
 // before the member does), 4, 6 (the new offset passes 32 bits), 10 (write
 // failure) or 11 (read failure); the caller reports "was copying %s".
-int CopyExistingMember(const EntryWriterSettings& settings, format::ZipEntry& entry, platform::File& in,
+// Members copied in file order are read ahead in large blocks (archive_input.h).
+int CopyExistingMember(const EntryWriterSettings& settings, format::ZipEntry& entry, ArchiveInput& in,
                        ArchiveOutput& out);
 
 // Copies `count` bytes (kCopyToEnd: up to the end of the input) from the
 // current position of `in` to `out`, updating the progress when `showProgress`.
 // Returns 0, 4, 10 or 11.
 inline constexpr uint64_t kCopyToEnd = 0xFFFFFFFFu;
-int CopyByteRange(platform::File& in, ArchiveOutput& out, uint64_t count, bool showProgress);
+int CopyByteRange(ArchiveInput& in, ArchiveOutput& out, uint64_t count, bool showProgress);
 
 // True when `name` ends with one of the ':' or ';' separated `suffixes`,
 // letters compared without case (a-z fold to A-Z); an empty item matches

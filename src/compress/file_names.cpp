@@ -94,15 +94,24 @@ std::string ReduceComponent(const std::string& text, const std::vector<Char>& co
     return reduced;
 }
 
+// The status of `name` (a trailing '/' ignored); false when it cannot be read.
+bool ReadStatus(const std::string& name, platform::FileStatus* status) {
+    std::string path = name;
+    if (!path.empty() && path.back() == '/') path.pop_back();
+    return platform::GetFileStatus(path, status) && status->exists;
+}
+
 bool IsReplacedPunctuation(char c) { return c != '\0' && std::strchr(":;,=+\"[]<>| \t", c) != nullptr; }
 
 }  // namespace
 
+uint32_t FileDosTimeAndStatus(const std::string& name, platform::FileStatus* status) {
+    return ReadStatus(name, status) ? format::UnixToDosTime(status->modificationTime) : 0;
+}
+
 uint32_t FileDosTime(const std::string& name, FileFacts* facts) {
-    std::string path = name;
-    if (!path.empty() && path.back() == '/') path.pop_back();
     platform::FileStatus status;
-    if (!platform::GetFileStatus(path, &status) || !status.exists) return 0;
+    if (!ReadStatus(name, &status)) return 0;
     if (facts != nullptr) {
         facts->attributes = format::FileAttributeValue(status.mode, status.attributes);
         const bool regular = !status.isDirectory && (status.mode & 0xF000) == 0x8000;

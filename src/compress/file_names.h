@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/platform.h"
+
 namespace tovra::compress {
 
 // What FileDosTime reports besides the time.
@@ -20,6 +22,11 @@ struct FileFacts {
 // (a trailing '/' is ignored), 0 when it does not exist. Fills `facts` when
 // not null.
 uint32_t FileDosTime(const std::string& name, FileFacts* facts);
+
+// FileDosTime, also handing back the status it was computed from (when the
+// answer is not 0): size and modification time as the system gives them, so
+// a caller that needs both reads the file system once.
+uint32_t FileDosTimeAndStatus(const std::string& name, platform::FileStatus* status);
 
 // The disk name of a member read from an existing archive: its stored name in
 // the file system's form. Throws std::bad_alloc when memory runs out.

@@ -98,10 +98,22 @@ TEST_F(ZipPeers, EveryKindOfRunWritesASoundArchive) {
         {"", "-l a.zip unix.txt", {}},
         {"", "-ll a.zip text.txt", {}},
         {"", "-X a.zip text.txt", {"text.txt"}},
+        {"", "-2 a.zip text.txt", {"text.txt"}},
+        {"", "-3 a.zip text.txt", {"text.txt"}},
+        {"", "-4 a.zip text.txt random.bin", {"text.txt", "random.bin"}},
+        {"", "-5 a.zip text.txt", {"text.txt"}},
+        {"", "-7 a.zip text.txt", {"text.txt"}},
+        {"", "-8 a.zip text.txt", {"text.txt"}},
+        {"", "-m a.zip unix.txt random.bin", {"unix.txt", "random.bin"}},
+        {"", "-r -m a.zip sub", {"sub/inner.c"}},
+        {"a.zip text.txt", "-u -m a.zip text.txt empty", {"text.txt", "empty"}},
     };
     for (const RunCase& c : cases) {
         SCOPED_TRACE(c.command);
         tovra::platform::DeletePath(work + "/a.zip");
+        // -m removed the sources of an earlier case: every case starts from the same files.
+        tovra::platform::MakeDirectory(work + "/sub");
+        for (const auto& [name, data] : files) ASSERT_TRUE(WriteWholeFile(work + "/" + name, data));
         if (*c.setup != '\0') {
             ASSERT_EQ(Zip(nullptr, c.setup, nullptr, 0), 0);
         }
@@ -129,17 +141,25 @@ TEST_F(ZipPeers, LineEndConversionsAreExact) {
 }
 
 TEST_F(ZipPeers, SelfExtractorPrefixIsKeptAndOffsetsAdjusted) {
-    ASSERT_EQ(Zip(nullptr, "plain.zip text.txt", nullptr, 0), 0);
-    const std::string prefix = tovra::test::PatternBytes(5000, 3);
-    ASSERT_TRUE(WriteWholeFile(work + "/sfx.exe", prefix + ReadWholeFile(work + "/plain.zip").value_or("")));
-    ASSERT_EQ(Zip(nullptr, "-A sfx.exe", nullptr, 0), 0);
-    ASSERT_EQ(Zip(nullptr, "-A sfx.exe random.bin", nullptr, 0), 0);
-    EXPECT_EQ(ReadWholeFile(work + "/sfx.exe").value_or("").substr(0, prefix.size()), prefix);
-    EXPECT_EQ(Shell("python3 -m zipfile -t sfx.exe >/dev/null 2>&1"), 0);
-    EXPECT_EQ(Shell("7z t sfx.exe >/dev/null 2>&1"), 0);
-    ASSERT_EQ(Zip(nullptr, "-J sfx.exe", nullptr, 0), 0);
-    ExpectPeersAccept(work + "/sfx.exe");
-    ExpectExtractsExactly("sfx.exe", {"text.txt", "random.bin"});
+    // Prefixes shorter than a header, of a stub's size, and longer than one copy chunk.
+    for (size_t prefixSize : {size_t{1}, size_t{5000}, size_t{70000}}) {
+        SCOPED_TRACE(prefixSize);
+        tovra::platform::DeletePath("plain.zip");
+        ASSERT_EQ(Zip(nullptr, "plain.zip text.txt", nullptr, 0), 0);
+        const std::string prefix = tovra::test::PatternBytes(prefixSize, 3);
+        ASSERT_TRUE(WriteWholeFile(work + "/sfx.exe", prefix + ReadWholeFile(work + "/plain.zip").value_or("")));
+        ASSERT_EQ(Zip(nullptr, "-A sfx.exe", nullptr, 0), 0);
+        ExpectPeersAccept(work + "/sfx.exe");
+        ExpectExtractsExactly("sfx.exe", {"text.txt"});
+        ASSERT_EQ(Zip(nullptr, "-A sfx.exe random.bin", nullptr, 0), 0);
+        EXPECT_EQ(ReadWholeFile(work + "/sfx.exe").value_or("").substr(0, prefix.size()), prefix);
+        ExpectPeersAccept(work + "/sfx.exe");
+        ExpectExtractsExactly("sfx.exe", {"text.txt", "random.bin"});
+        ASSERT_EQ(Zip(nullptr, "-J sfx.exe", nullptr, 0), 0);
+        EXPECT_EQ(ReadWholeFile(work + "/sfx.exe").value_or("").substr(0, 4), std::string("PK\x03\x04"));
+        ExpectPeersAccept(work + "/sfx.exe");
+        ExpectExtractsExactly("sfx.exe", {"text.txt", "random.bin"});
+    }
 }
 
 // Member names, CRCs, sizes, extra fields and comments as Python reads them.

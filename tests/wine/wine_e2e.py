@@ -606,6 +606,60 @@ def check_zip_round_trip(report, wine, work, source):
     report.check(status == 16 and zip_names(archive) == names, "zip error leaves the archive", f"exit {status}")
 
 
+def peers_accept(archive):
+    """The three independent testers' verdicts on `archive`, as (name, ok) pairs."""
+    commands = {"7z t": ["7z", "t", archive], "python zipfile -t": [sys.executable, "-m", "zipfile", "-t", archive],
+                "bsdtar -tf": ["bsdtar", "-tf", archive]}
+    return [(name, subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0)
+            for name, command in commands.items()]
+
+
+# Runs of tovra.exe zip after a create of the source tree into runs.zip:
+# (label, how the archive or tree is prepared, arguments with ARCHIVE for the archive's name).
+ZIP_RUNS = [
+    ("update after one change", "touch", ["-u", "-r", "ARCHIVE", "."]),
+    ("freshen after one change", "touch", ["-f", "ARCHIVE"]),
+    ("append in place", "", ["-g", "ARCHIVE", "../added.txt"]),
+    ("self-extractor -A", "stub", ["-A", "ARCHIVE"]),
+    ("self-extractor update", "", ["-u", "-r", "ARCHIVE", "."]),
+    ("self-extractor -J", "", ["-J", "ARCHIVE"]),
+]
+
+
+def check_zip_runs(report, wine, work, source):
+    """Each archive of ZIP_RUNS passes the three testers and extracts byte-exact."""
+    archive = os.path.join(work, "runs.zip")
+    if os.path.exists(archive):
+        os.remove(archive)
+    status = wine.archive(["-r", windows_path(archive), "."], source)
+    report.check(status == 0, "zip runs: create", f"exit {status}")
+    names = [name for name in sorted(files_below(source)) if not name.endswith("/")]
+    for label, prepare, arguments in ZIP_RUNS:
+        if prepare == "touch":
+            changed = os.path.join(source, names[0])
+            with open(changed, "ab") as f:
+                f.write(b"changed under Wine\r\n")
+            stamp = os.path.getmtime(changed) + 10
+            os.utime(changed, (stamp, stamp))
+        elif prepare == "stub":
+            with open(archive, "rb") as f:
+                data = f.read()
+            with open(archive, "wb") as f:
+                f.write(b"MZ" + bytes(range(256)) * 20 + data)
+        status = wine.archive([windows_path(archive) if a == "ARCHIVE" else a for a in arguments], source)
+        report.check(status == 0, f"zip runs, {label}: exit 0", f"exit {status}")
+        for tester, ok in peers_accept(archive):
+            report.check(ok, f"zip runs, {label}: {tester}")
+        out = os.path.join(work, "runs-out")
+        remove_tree(out)
+        status, _ = wine.extract(["-o", "-j", windows_path(archive), windows_path(out, True)], work)
+        same = status == 0 and all(
+            os.path.isfile(os.path.join(out, name)) and
+            open(os.path.join(out, name), "rb").read() == open(os.path.join(source, name), "rb").read()
+            for name in names)
+        report.check(same, f"zip runs, {label}: extracted byte-exact", f"exit {status}")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--tool", required=True, help="tovra.exe")
@@ -636,6 +690,7 @@ def main():
     check_utf8_names(report, wine, work, read_data_file(os.path.join(args.data, "utf8-names.txt")))
 
     check_zip_round_trip(report, wine, work, source)
+    check_zip_runs(report, wine, work, source)
 
     print(f"{report.passed} passed, {report.failed} failed")
     return 1 if report.failed else 0

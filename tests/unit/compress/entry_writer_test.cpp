@@ -242,8 +242,8 @@ TEST_F(EntryWriter, CopiedMembersAreByteExact) {
     ASSERT_TRUE(WriteWholeFile(source, original));
     ArchiveContents contents;
     ASSERT_EQ(ReadArchiveForUpdate(source, {}, reports, contents), 0);
-    platform::File in;
-    ASSERT_TRUE(in.Open(source, platform::OpenMode::kRead));
+    ArchiveInput in;
+    ASSERT_TRUE(in.Open(source));
     ArchiveOutput out;
     ASSERT_TRUE(out.Open(archive, platform::OpenMode::kCreateReadWrite));
     std::vector<format::ZipEntry*> all;
@@ -264,8 +264,8 @@ TEST_F(EntryWriter, CopyOfAMemberCutShortIsAnError) {
     ArchiveContents contents;
     ASSERT_EQ(ReadArchiveForUpdate(source, {}, reports, contents), 0);
     ASSERT_TRUE(WriteWholeFile(source, zip.Build().substr(0, 500)));  // the file shrank
-    platform::File in;
-    ASSERT_TRUE(in.Open(source, platform::OpenMode::kRead));
+    ArchiveInput in;
+    ASSERT_TRUE(in.Open(source));
     ArchiveOutput out;
     ASSERT_TRUE(out.Open(archive, platform::OpenMode::kCreateReadWrite));
     EXPECT_EQ(CopyExistingMember({}, *contents.entries, in, out), format::kArchiveErrorUnexpectedEnd);
@@ -275,8 +275,8 @@ TEST_F(EntryWriter, CopyByteRangeCopiesThePreamble) {
     const std::string source = dir / "pre";
     ASSERT_TRUE(WriteWholeFile(source, test::PatternBytes(100000, 6)));
     for (uint64_t count : {uint64_t{70000}, kCopyToEnd}) {
-        platform::File in;
-        ASSERT_TRUE(in.Open(source, platform::OpenMode::kRead));
+        ArchiveInput in;
+        ASSERT_TRUE(in.Open(source));
         ArchiveOutput out;
         ASSERT_TRUE(out.Open(archive, platform::OpenMode::kCreate));
         ASSERT_EQ(CopyByteRange(in, out, count, true), 0);

@@ -22,18 +22,18 @@ void Cunzip::ReportDecoderFailure(const char* cause, const char* methodWord) {
         format = quiet != 0 ? "error:  %s%s %s" : "error:  %s%s";
     }
     char text[600];
-    std::snprintf(text, sizeof text, format.c_str(), cause, methodWord, nameBuffer);
+    std::snprintf(text, sizeof text, format.c_str(), cause, methodWord, member.nameBuffer);
     platform::ShowMessage(parentWindow, platform::AnsiToUtf8(text), kMessageCaption, platform::MessageIcon::kStop,
                           platform::MessageButtons::kOk);
 }
 
 int Cunzip::InflateMember() {
     MemberCodecIo io(*this);
-    codecs::Inflater inflater(io, io, outputBuffer, DeclaredUncompressedSize());
+    codecs::Inflater inflater(io, io, output.outputBuffer, DeclaredUncompressedSize());
     const int result = inflater.Inflate();
     // Stopped by the flush at the declared size: ExtractMember reports that
     // (or the cancel or failed write that came with it).
-    if (sizeExceeded != 0) {
+    if (output.sizeExceeded != 0) {
         return 0;
     }
     // The decoder stops with the sink's own code after a cancel or a failed

@@ -20,7 +20,7 @@ bool StoppedBySink(const Cunzip& context) { return context.cancelSeen != 0 || Pr
 
 int Cunzip::UnshrinkMember() {
     MemberCodecIo io(*this);
-    codecs::Unshrinker unshrinker(io, io, outputBuffer);
+    codecs::Unshrinker unshrinker(io, io, output.outputBuffer);
     const int result = unshrinker.Unshrink();
     if (result == 0) return 0;
     if (StoppedBySink(*this)) return cancelSeen != 0 ? 2 : 50;
@@ -29,7 +29,7 @@ int Cunzip::UnshrinkMember() {
 
 int Cunzip::UnreduceMember() {
     MemberCodecIo io(*this);
-    codecs::Unreducer unreducer(io, io, outputBuffer, localHeader.method - 1, DeclaredUncompressedSize());
+    codecs::Unreducer unreducer(io, io, output.outputBuffer, member.localHeader.method - 1, DeclaredUncompressedSize());
     const int result = unreducer.Unreduce();
     if (result != 0 && StoppedBySink(*this)) return cancelSeen != 0 ? 2 : 50;
     return 0;  // damaged data shows in the CRC
@@ -37,7 +37,8 @@ int Cunzip::UnreduceMember() {
 
 int Cunzip::ExplodeMember() {
     MemberCodecIo io(*this);
-    codecs::Exploder exploder(io, io, outputBuffer, localHeader.flags, compressedBytesLeft, DeclaredUncompressedSize());
+    codecs::Exploder exploder(io, io, output.outputBuffer, member.localHeader.flags, member.compressedBytesLeft,
+                              DeclaredUncompressedSize());
     const int result = exploder.Explode();
     if (result == codecs::kExplodeOk) return 0;
     if (StoppedBySink(*this)) return cancelSeen != 0 ? 2 : 50;

@@ -132,9 +132,6 @@ public:
     // The archive scan: opens the archive named by archiveName and extracts,
     // tests or lists it as the options say. Returns the run's result code.
     int ProcessArchive();
-    // Steps of ProcessArchive while the archive is open: end record, comment,
-    // preamble correction, directory check, then listing or member loop.
-    int ScanOpenArchive();
     // The member loop over the central directory (reader on its first header).
     int ProcessMembers();
     // Reads the 42 bytes after a central signature into centralHeader and sets
@@ -151,43 +148,18 @@ public:
     // field holds a Unicode path field whose CRC matches storedName, that
     // field's name, converted the same way, becomes the member's name.
     int ReadFieldBytes(uint32_t length, int mode);
-    // Puts `name` into nameBuffer as the member's name: cut to 260 bytes
-    // (result 1; a `converted` name is cut before the character that would
-    // not fit whole), then the volume-label dot rule. Returns 0 or 1.
-    int TakeMemberName(const std::string& name, bool converted);
     // Fills the remaining MemberInfo fields of *currentMember from
     // centralHeader and decides whether the member can be extracted at all
     // (version and method checks, with their messages).
     bool AcceptMember();
-    // The overlap pre-pass of the member loop (member_spans.cpp): walks the
-    // whole central directory from the reader's place, fills
-    // overlappingEntries and puts the reader back. 0; 5 when the lists cannot
-    // be allocated; 51 when the reader cannot return to its place.
-    int FindOverlappingMembers();
-    // Whether central directory entry `entry` overlaps another member.
-    bool EntryOverlaps(uint32_t entry) const;
-    // Whether a local header signature stands at the recorded `offset`, with
-    // or without the preamble correction (moves the reader).
-    bool LocalHeaderAt(uint64_t offset);
     // The listing over the central directory (reader on its first header).
     int ListMembers();
-    // Copies the cancel request of the running command's progress display
-    // into cancelSeen; true when the run is to stop.
-    bool PollCancel();
-    // The password step for the encrypted *currentMember, run after the local
-    // header has been read. True: extract it. False: skip it (counted in
-    // givenUpMembers, or *result raised to 5 when no password buffer could be
-    // allocated).
-    bool PasswordStep(int* result);
     // Tries the password buffer against the 12 encryption header bytes (left
     // unchanged). 0: accepted; the keys are ready and the member's bytes
     // already in the input buffer are decrypted. -1: refused.
     int CheckPassword(const uint8_t* header);
     // Decrypts `count` bytes in place with the member's keys.
     void DecryptBytes(uint8_t* data, size_t count);
-    // Decrypts the first min(bytesLeft, memberBytes) bytes at readPointer
-    // when the current member is being decrypted (after each refill).
-    void DecryptRefill(int64_t memberBytes);
 
     // ---- member extraction and output files (output_path.cpp,
     //      overwrite_decision.cpp, member_extract.cpp, member_output.cpp)
@@ -236,10 +208,6 @@ public:
     // The member's next compressed byte, or -1 when its bytes are used up
     // (compressedBytesLeft keeps counting down below 0) or the archive ends.
     int NextMemberByte();
-    // The member's next run of compressed bytes straight from the reader's
-    // buffer (valid until the next read): sets *data, returns the count, 0
-    // when the member's bytes are used up or the archive ends.
-    int64_t TakeMemberInput(const uint8_t** data);
 
 private:
     // The codec adapter works on the reader and the member's counts directly.
@@ -250,7 +218,40 @@ private:
     OutputState output;
     RunCounters counters;
 
-    // Internal steps of the operations above.
+    // ---- steps of the operations above, used only inside the engine
+    // Steps of ProcessArchive while the archive is open: end record, comment,
+    // preamble correction, directory check, then listing or member loop.
+    int ScanOpenArchive();
+    // Puts `name` into nameBuffer as the member's name: cut to 260 bytes
+    // (result 1; a `converted` name is cut before the character that would
+    // not fit whole), then the volume-label dot rule. Returns 0 or 1.
+    int TakeMemberName(const std::string& name, bool converted);
+    // The overlap pre-pass of the member loop (member_spans.cpp): walks the
+    // whole central directory from the reader's place, fills
+    // overlappingEntries and puts the reader back. 0; 5 when the lists cannot
+    // be allocated; 51 when the reader cannot return to its place.
+    int FindOverlappingMembers();
+    // Whether central directory entry `entry` overlaps another member.
+    bool EntryOverlaps(uint32_t entry) const;
+    // Whether a local header signature stands at the recorded `offset`, with
+    // or without the preamble correction (moves the reader).
+    bool LocalHeaderAt(uint64_t offset);
+    // Copies the cancel request of the running command's progress display
+    // into cancelSeen; true when the run is to stop.
+    bool PollCancel();
+    // The password step for the encrypted *currentMember, run after the local
+    // header has been read. True: extract it. False: skip it (counted in
+    // givenUpMembers, or *result raised to 5 when no password buffer could be
+    // allocated).
+    bool PasswordStep(int* result);
+    // Decrypts the first min(bytesLeft, memberBytes) bytes at readPointer
+    // when the current member is being decrypted (after each refill).
+    void DecryptRefill(int64_t memberBytes);
+    // The member's next run of compressed bytes straight from the reader's
+    // buffer (valid until the next read): sets *data, returns the count, 0
+    // when the member's bytes are used up or the archive ends.
+    int64_t TakeMemberInput(const uint8_t** data);
+    // Steps of ExtractMember and FlushOutput.
     bool BeginMemberOutput();
     bool WritePending();
     bool GrowMemoryBlock(size_t needed);

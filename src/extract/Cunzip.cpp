@@ -26,6 +26,7 @@
 #include "extract/member_acceptance.h"
 #include "extract/message_caption.h"
 #include "extract/name_match.h"
+#include "extract/run_results.h"
 #include "extract/unicode_path_field.h"
 #include "format/crc32.h"
 #include "platform/ui_host.h"
@@ -104,7 +105,8 @@ bool Cunzip::PollCancel() {
 }
 
 int Cunzip::ProcessArchive() {
-    if (reader.inputBuffer == nullptr || member.nameBuffer == nullptr || output.outputBuffer == nullptr) return 5;
+    if (reader.inputBuffer == nullptr || member.nameBuffer == nullptr || output.outputBuffer == nullptr)
+        return kRunOutOfMemory;
     ResetReader();
     reader.centralSignature[0] = reader.endSignature[0] = reader.localSignature[0] = 'P';
     reader.centralSignature[1] = reader.endSignature[1] = reader.localSignature[1] = 'K';
@@ -117,13 +119,13 @@ int Cunzip::ProcessArchive() {
     member.currentMember = &MemberBatch()[0];
 
     platform::FileStatus status;
-    if (!platform::GetFileStatus(archiveName, &status) || !status.exists) return 9;
-    if (status.isDirectory) return 76;
+    if (!platform::GetFileStatus(archiveName, &status) || !status.exists) return kRunNoArchive;
+    if (status.isDirectory) return kRunArchiveIsDirectory;
     reader.archiveSize = static_cast<int64_t>(status.size);
     if (progressShown != 0) platform::CurrentUiHost().SetArchiveName(archiveName);
-    if (PollCancel()) return 2;
+    if (PollCancel()) return kRunError;
 
-    int result = 9;
+    int result = kRunNoArchive;
     if (Open(archiveName, platform::OpenMode::kRead)) {
         result = ScanOpenArchive();
         Close();
@@ -131,29 +133,29 @@ int Cunzip::ProcessArchive() {
     member.extraField.reset();
     member.extraFieldLength = 0;
     // After a cancel the fixed inflate tables stay for the next run.
-    if (cancelSeen != 0) return 2;
+    if (cancelSeen != 0) return kRunError;
     codecs::ReleaseInflateFixedTables();
-    return std::max(result, 0);
+    return std::max(result, kRunOk);
 }
 
 int Cunzip::ScanOpenArchive() {
     const int64_t searchLength =
         fullSearch != 0 ? reader.archiveSize : std::min(reader.archiveSize, kNormalSearchRange);
     int found = FindEndRecord(searchLength);
-    if (found == 51) return 51;
-    if (found != 0) return 9;
+    if (found == kRunArchiveEnded) return kRunArchiveEnded;
+    if (found != 0) return kRunNoArchive;
 
-    int result = 0;
+    int result = kRunOk;
     if (reader.endRecord.commentLength != 0 &&
         (options.commentLevel > 0 || (options.commentLevel == 0 && quiet == 0))) {
-        if (ReadFieldBytes(reader.endRecord.commentLength, kFieldDisplay) != 0) result = Raise(result, 1);
+        if (ReadFieldBytes(reader.endRecord.commentLength, kFieldDisplay) != 0) result = Raise(result, kRunWarning);
     }
     if (options.commentLevel > 0 && fullSearch == 0) return result;
 
     if (fullSearch != 0) {
-        if (reader.endRecord.diskNumber != reader.endRecord.centralDirDisk) return 11;
+        if (reader.endRecord.diskNumber != reader.endRecord.centralDirDisk) return kRunNothingMatched;
     } else if (reader.endRecord.diskNumber != 0) {
-        result = Raise(result, 1);
+        result = Raise(result, kRunWarning);
     }
 
     // Bytes in front of the archive proper, as the end record's own position
@@ -161,7 +163,7 @@ int Cunzip::ScanOpenArchive() {
     int64_t centralOffset = reader.endRecord.centralDirOffset;
     reader.extraBytes = reader.endRecordPosition - reader.expectedEndRecordPosition;
     if (reader.extraBytes < 0) {
-        result = Raise(result, 2);
+        result = Raise(result, kRunError);
     } else if (reader.extraBytes > 0) {
         if (centralOffset == 0 && reader.endRecord.centralDirSize != 0) {
             // A writer that recorded the directory offset as 0: the directory
@@ -169,15 +171,16 @@ int Cunzip::ScanOpenArchive() {
             // puts it, and the member offsets are taken as they stand.
             centralOffset = reader.extraBytes;
             reader.extraBytes = 0;
-            result = Raise(result, 2);
+            result = Raise(result, kRunError);
         } else {
-            result = Raise(result, 1);
+            result = Raise(result, kRunWarning);
         }
     }
 
-    if (reader.expectedEndRecordPosition == 0 && reader.endRecord.centralDirSize == 0) return Raise(result, 1);
+    if (reader.expectedEndRecordPosition == 0 && reader.endRecord.centralDirSize == 0)
+        return Raise(result, kRunWarning);
 
-    if (centralOffset + reader.extraBytes < 0) return 3;
+    if (centralOffset + reader.extraBytes < 0) return kRunBadStructure;
     uint8_t signature[4];
     bool there = SeekArchive(centralOffset + reader.extraBytes) == 0 && ReadArchiveBytes(signature, 4) == 4 &&
                  std::memcmp(signature, reader.centralSignature, 4) == 0;
@@ -185,11 +188,11 @@ int Cunzip::ScanOpenArchive() {
         reader.extraBytes = 0;
         if (SeekArchive(centralOffset) != 0 || ReadArchiveBytes(signature, 4) != 4 ||
             std::memcmp(signature, reader.centralSignature, 4) != 0) {
-            return 3;
+            return kRunBadStructure;
         }
-        result = Raise(result, 2);
+        result = Raise(result, kRunError);
     }
-    if (SeekArchive(centralOffset + reader.extraBytes) != 0) return 51;
+    if (SeekArchive(centralOffset + reader.extraBytes) != 0) return kRunArchiveEnded;
 
     int walked = (options.listLevel > 0 && options.test == 0) ? ListMembers() : ProcessMembers();
     return Raise(result, walked);
@@ -198,7 +201,7 @@ int Cunzip::ScanOpenArchive() {
 int Cunzip::ReadCentralHeader() {
     uint8_t body[format::kCentralHeaderBodySize];
     // Fields cannot be taken from a header cut short by the end of the file.
-    if (ReadArchiveBytes(body, sizeof body) != sizeof body) return 51;
+    if (ReadArchiveBytes(body, sizeof body) != sizeof body) return kRunArchiveEnded;
     format::ParseCentralHeader(body, sizeof body, &member.centralHeader);
     member.nameIsUtf8 = (member.centralHeader.flags & format::kFlagUtf8) != 0;
     MemberInfo& info = *member.currentMember;
@@ -210,11 +213,11 @@ int Cunzip::ReadCentralHeader() {
         info.volumeLabel = 1;
         info.lowercaseName = 0;
     }
-    return 0;
+    return kRunOk;
 }
 
 int Cunzip::ReadFieldBytes(uint32_t length, int mode) {
-    auto skip = [this](int64_t n) { return n == 0 ? 0 : SeekArchive(ReaderPosition() + n); };
+    auto skip = [this](int64_t n) { return n == 0 ? kRunOk : SeekArchive(ReaderPosition() + n); };
     switch (mode) {
         case kFieldSkip:
             return skip(length);
@@ -223,7 +226,7 @@ int Cunzip::ReadFieldBytes(uint32_t length, int mode) {
             std::vector<uint8_t> piece(std::min<size_t>(length, kCommentPiece));
             std::string shown;
             uint32_t remaining = length;
-            int result = 0;
+            int result = kRunOk;
             while (remaining > 0) {
                 uint32_t want = static_cast<uint32_t>(std::min<size_t>(remaining, kCommentPiece));
                 uint32_t got = ReadArchiveBytes(piece.data(), want);
@@ -243,7 +246,7 @@ int Cunzip::ReadFieldBytes(uint32_t length, int mode) {
                     AppendOutput(shown.data() + at, n);
                 }
                 if (got < want) {
-                    result = 51;
+                    result = kRunArchiveEnded;
                     break;
                 }
             }
@@ -259,7 +262,7 @@ int Cunzip::ReadFieldBytes(uint32_t length, int mode) {
             member.storedName.resize(got);
             if (got < length) {
                 TakeMemberName(member.storedName, false);
-                return 51;
+                return kRunArchiveEnded;
             }
             if (member.nameIsUtf8) return TakeMemberName(platform::Utf8NameToAnsi(member.storedName), true);
             return TakeMemberName(member.storedName, false);
@@ -268,25 +271,25 @@ int Cunzip::ReadFieldBytes(uint32_t length, int mode) {
         case kFieldExtra: {
             member.extraField.reset();
             member.extraFieldLength = 0;
-            if (length == 0) return 0;
+            if (length == 0) return kRunOk;
             member.extraField.reset(new (std::nothrow) uint8_t[length]);
             if (!member.extraField) return skip(length);
             member.extraFieldLength = length;
-            if (ReadArchiveBytes(member.extraField.get(), length) != length) return 51;
+            if (ReadArchiveBytes(member.extraField.get(), length) != length) return kRunArchiveEnded;
             if (auto unicodeName = UnicodePathName(member.extraField.get(), length, member.storedName)) {
                 return TakeMemberName(platform::Utf8NameToAnsi(*unicodeName), true);
             }
-            return 0;
+            return kRunOk;
         }
     }
-    return 0;
+    return kRunOk;
 }
 
 int Cunzip::TakeMemberName(const std::string& name, bool converted) {
     size_t take = name.size();
-    int result = 0;
+    int result = kRunOk;
     if (take > kMaxNameLength) {
-        result = 1;
+        result = kRunWarning;
         take = kMaxNameLength;
         if (converted) {
             // Step whole characters so that no lead byte is left without its
@@ -348,7 +351,7 @@ bool Cunzip::AcceptMember() {
 
 int Cunzip::ProcessMembers() {
     member.crcTable = new (std::nothrow) uint32_t[format::kCrcTableSize];
-    if (member.crcTable == nullptr) return 5;
+    if (member.crcTable == nullptr) return kRunOutOfMemory;
     format::BuildCrcTable(member.crcTable);
     auto freeCrcTable = [this] {
         delete[] member.crcTable;
@@ -371,7 +374,7 @@ int Cunzip::ProcessMembers() {
     counters.skippedMembers = 0;
     counters.givenUpMembers = 0;
     FirstEncryptedMemberFlag() = true;
-    int result = 0;
+    int result = kRunOk;
     bool directoryEnded = false;
     int64_t rememberedExtraBytes = 0;
     bool haveRemembered = false;
@@ -387,12 +390,12 @@ int Cunzip::ProcessMembers() {
             *member.currentMember = MemberInfo{};
             uint8_t signature[4];
             if (ReadArchiveBytes(signature, 4) != 4) {
-                result = Raise(result, 51);
+                result = Raise(result, kRunArchiveEnded);
                 directoryEnded = true;
                 break;
             }
             if (std::memcmp(signature, reader.centralSignature, 4) != 0) {
-                result = Raise(result, 3);
+                result = Raise(result, kRunBadStructure);
                 directoryEnded = true;
                 break;
             }
@@ -407,7 +410,7 @@ int Cunzip::ProcessMembers() {
                                         {member.centralHeader.commentLength, kFieldSkip}}) {
                 r = ReadFieldBytes(length, mode);
                 result = Raise(result, r);
-                if (r > 1) {
+                if (r > kRunWarning) {
                     directoryEnded = true;
                     break;
                 }
@@ -436,7 +439,7 @@ int Cunzip::ProcessMembers() {
                                              "overlap", std::to_string(target).c_str()),
                                       platform::MessageIcon::kStop, platform::MessageButtons::kOk);
                 }
-                result = Raise(result, 3);
+                result = Raise(result, kRunBadStructure);
                 continue;
             }
             if (target < 0) {
@@ -445,14 +448,14 @@ int Cunzip::ProcessMembers() {
                     haveRemembered = true;
                     reader.extraBytes = 0;
                     target = info.localHeaderOffset;
-                    result = Raise(result, 2);
+                    result = Raise(result, kRunError);
                 } else {
-                    result = Raise(result, 3);
+                    result = Raise(result, kRunBadStructure);
                     continue;
                 }
             }
             if (SeekArchive(target) != 0) {
-                result = Raise(result, 3);
+                result = Raise(result, kRunBadStructure);
                 continue;
             }
             uint8_t signature[4];
@@ -461,7 +464,7 @@ int Cunzip::ProcessMembers() {
                                   Format("1:file #%d:  bad zipfile offset (%s):  %s\n", static_cast<int>(index), "EOF",
                                          std::to_string(target).c_str()),
                                   platform::MessageIcon::kStop, platform::MessageButtons::kOk);
-                result = Raise(result, 3);
+                result = Raise(result, kRunBadStructure);
                 continue;
             }
             if (std::memcmp(signature, reader.localSignature, 4) != 0) {
@@ -469,7 +472,7 @@ int Cunzip::ProcessMembers() {
                                   Format("2:file #%d:  bad zipfile offset (%s):  %s\n", static_cast<int>(index), "EOF",
                                          std::to_string(target).c_str()),
                                   platform::MessageIcon::kStop, platform::MessageButtons::kOk);
-                result = Raise(result, 2);
+                result = Raise(result, kRunError);
                 // Try once more with the other correction.
                 if (index == 0 && reader.extraBytes != 0) {
                     rememberedExtraBytes = reader.extraBytes;
@@ -478,27 +481,27 @@ int Cunzip::ProcessMembers() {
                 } else if (index > 0 && reader.extraBytes == 0 && haveRemembered) {
                     reader.extraBytes = rememberedExtraBytes;
                 } else {
-                    result = Raise(result, 3);
+                    result = Raise(result, kRunBadStructure);
                     continue;
                 }
                 target = static_cast<int64_t>(info.localHeaderOffset) + reader.extraBytes;
                 if (target < 0) {
                     freeCrcTable();
-                    return 3;
+                    return kRunBadStructure;
                 }
                 if (SeekArchive(target) != 0) {
                     freeCrcTable();
-                    return 51;
+                    return kRunArchiveEnded;
                 }
                 if (ReadArchiveBytes(signature, 4) != 4 || std::memcmp(signature, reader.localSignature, 4) != 0) {
-                    result = Raise(result, 3);
+                    result = Raise(result, kRunBadStructure);
                     continue;
                 }
             }
 
             uint8_t body[format::kLocalHeaderBodySize];
             if (ReadArchiveBytes(body, sizeof body) != sizeof body) {
-                result = Raise(result, 51);
+                result = Raise(result, kRunArchiveEnded);
                 continue;
             }
             format::ParseLocalHeader(body, sizeof body, &member.localHeader);
@@ -515,10 +518,10 @@ int Cunzip::ProcessMembers() {
             member.uncompressedSize = member.localHeader.uncompressedSize;
 
             int fieldResult = ReadFieldBytes(member.localHeader.nameLength, kFieldName);
-            if (fieldResult <= 1)
+            if (fieldResult <= kRunWarning)
                 fieldResult = Raise(fieldResult, ReadFieldBytes(member.localHeader.extraLength, kFieldExtra));
             result = Raise(result, fieldResult);
-            if (fieldResult > 1) continue;
+            if (fieldResult > kRunWarning) continue;
             // A directory known by its attribute is handled as if its name
             // ended in '/'; one whose name fills the buffer is still no file.
             if (info.directoryByAttribute != 0 && !AppendDirectorySeparator(member.nameBuffer) && options.test == 0) {
@@ -541,7 +544,7 @@ int Cunzip::ProcessMembers() {
             if (extracted != 0) {
                 if (cancelSeen != 0) {
                     freeCrcTable();
-                    return 0;
+                    return kRunOk;
                 }
                 result = Raise(result, extracted);
                 if (ProcessState().WriteFailureState > 1) {
@@ -551,7 +554,7 @@ int Cunzip::ProcessMembers() {
             }
         }
         if (!directoryEnded && selected > 0 && SeekArchive(directoryPlace) != 0) {
-            result = Raise(result, 51);
+            result = Raise(result, kRunArchiveEnded);
             directoryEnded = true;
         }
     }
@@ -560,13 +563,13 @@ int Cunzip::ProcessMembers() {
     if (!directoryEnded) {
         uint8_t signature[4];
         if ((ReadArchiveBytes(signature, 4) != 4 || std::memcmp(signature, reader.endSignature, 4) != 0) &&
-            result == 0) {
-            result = 1;
+            result == kRunOk) {
+            result = kRunWarning;
         }
     }
-    if (index < 0 && result < 2) return 11;
-    if (counters.skippedMembers > 0 && result == 0) return 1;
-    if (counters.givenUpMembers > 0 && result == 0) return 1;
+    if (index < 0 && result < kRunError) return kRunNothingMatched;
+    if (counters.skippedMembers > 0 && result == kRunOk) return kRunWarning;
+    if (counters.givenUpMembers > 0 && result == kRunOk) return kRunWarning;
     return result;
 }
 

@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "extract/Cunzip.h"
+#include "extract/run_results.h"
 #include "format/records.h"
 
 namespace tovra::extract {
@@ -83,7 +84,7 @@ uint32_t Cunzip::ReadArchiveBytes(void* buffer, uint32_t count) {
 }
 
 int Cunzip::SeekArchive(int64_t position) {
-    if (position < 0) return 3;
+    if (position < 0) return kRunBadStructure;
     int64_t wanted = position - position % kBlock;
     if (wanted != reader.blockStart || reader.inputFill == 0) {
         int64_t got = 0;
@@ -92,12 +93,12 @@ int Cunzip::SeekArchive(int64_t position) {
         reader.inputFill = got;
         reader.readPointer = reader.inputBuffer;
         reader.bytesLeft = 0;
-        if (got <= 0) return 51;
+        if (got <= 0) return kRunArchiveEnded;
     }
     int64_t offset = position - wanted;
     reader.readPointer = reader.inputBuffer + offset;
     reader.bytesLeft = std::max<int64_t>(0, reader.inputFill - offset);
-    return 0;
+    return kRunOk;
 }
 
 int Cunzip::FindEndRecord(int64_t searchLength) {
@@ -120,7 +121,7 @@ int Cunzip::FindEndRecord(int64_t searchLength) {
         reader.readPointer = reader.inputBuffer;
         reader.bytesLeft = 0;
         platform::Beep(1);  // the system's default beep
-        return 2;
+        return kRunError;
     };
 
     if (size <= kBlock) {
@@ -166,11 +167,11 @@ int Cunzip::FindEndRecord(int64_t searchLength) {
     uint8_t record[format::kEndRecordSize];
     // A record cut short by the end of the file is unusable, whether or not
     // some of its bytes could be read.
-    if (ReadArchiveBytes(record, sizeof record) != sizeof record) return 51;
+    if (ReadArchiveBytes(record, sizeof record) != sizeof record) return kRunArchiveEnded;
     format::ParseEndRecord(record + format::kSignatureSize, format::kEndRecordBodySize, &reader.endRecord);
     reader.expectedEndRecordPosition =
         static_cast<int64_t>(reader.endRecord.centralDirOffset) + static_cast<int64_t>(reader.endRecord.centralDirSize);
-    return 0;
+    return kRunOk;
 }
 
 }  // namespace tovra::extract

@@ -18,6 +18,7 @@
 #include "extract/Cunzip.h"
 #include "extract/member_acceptance.h"
 #include "extract/process_state.h"
+#include "extract/run_results.h"
 #include "format/dos_time.h"
 #include "format/zip_values.h"
 #include "platform/platform.h"
@@ -94,17 +95,17 @@ int Cunzip::CopyStored() {
         const uint8_t* data = nullptr;
         const int64_t n = TakeMemberInput(&data);
         if (n <= 0) {
-            return 2;  // the archive ended inside the member
+            return kRunError;  // the archive ended inside the member
         }
         remaining -= n;
         if (FlushOutput(data, static_cast<size_t>(n)) != 0) {
-            return 50;
+            return kRunOutputFailed;
         }
         if (cancelSeen != 0) {
-            return 2;
+            return kRunError;
         }
     }
-    return 0;
+    return kRunOk;
 }
 
 int Cunzip::FinishOutputFile() {
@@ -122,12 +123,12 @@ int Cunzip::FinishOutputFile() {
     if (output.outputExisted != 0 || (attributes & kAttrNotOnNewFile) != 0) {
         platform::SetAttributes(output.outputPath, attributes | platform::kAttrArchive);
     }
-    return flushed ? 0 : 50;
+    return flushed ? kRunOk : kRunOutputFailed;
 }
 
 int Cunzip::ExtractMember() {
     if (cancelSeen != 0) {
-        return 2;
+        return kRunError;
     }
     platform::UiHost& ui = platform::CurrentUiHost();
     if (progressShown != 0) ui.BeginFile(member.nameBuffer, output.outputPath, DeclaredUncompressedSize());
@@ -135,22 +136,22 @@ int Cunzip::ExtractMember() {
     if (!MethodHasDecoder(method)) {
         // No decoder for this method here: reported as not extracted, before
         // an empty output file could be left behind.
-        return 1;
+        return kRunWarning;
     }
     if (method == format::kMethodStored && member.compressedBytesLeft != int64_t{DeclaredUncompressedSize()}) {
         // Copying would write a length that is not the declared one.
         return ReportSizeMismatch(member.compressedBytesLeft > int64_t{DeclaredUncompressedSize()});
     }
     if (!BeginMemberOutput()) {
-        return 6;
+        return kRunDecoderNoMemory;
     }
     if (memoryMode != 0) {
         if (!OpenMemoryBlock()) {
-            return 6;
+            return kRunDecoderNoMemory;
         }
     } else if (options.test == 0) {
         if (!output.outputFile.Open(output.outputPath, platform::OpenMode::kCreate)) {
-            return 50;
+            return kRunOutputFailed;
         }
     }
 
@@ -178,10 +179,10 @@ int Cunzip::ExtractMember() {
             break;
     }
     if (cancelSeen != 0) {
-        result = 2;
+        result = kRunError;
     }
     if (ProcessState().WriteFailureState == 2) {
-        result = 50;
+        result = kRunOutputFailed;
     }
 
     if (memoryMode != 0) {
@@ -201,11 +202,11 @@ int Cunzip::ExtractMember() {
         output.memoryBase = nullptr;
         memoryWritePointer = nullptr;
     } else if (options.test == 0) {
-        if (FinishOutputFile() != 0 && result <= 1) {
-            result = 50;
+        if (FinishOutputFile() != 0 && result <= kRunWarning) {
+            result = kRunOutputFailed;
         }
     }
-    if (result > 1) {
+    if (result > kRunWarning) {
         return result;
     }
     if (output.sizeExceeded != 0 || output.bytesDone != member.declaredSize) {
@@ -221,7 +222,7 @@ int Cunzip::ExtractMember() {
 int Cunzip::ReportSizeMismatch(bool longer) {
     ReportDecoderFailure(longer ? "more data than declared to " : "less data than declared to ",
                          member.localHeader.method == format::kMethodDeflated ? "inflate" : "extract");
-    return 2;
+    return kRunError;
 }
 
 }  // namespace tovra::extract

@@ -23,6 +23,7 @@
 #include "extract/Cunzip.h"
 #include "extract/member_codec_io.h"
 #include "extract/process_state.h"
+#include "extract/run_results.h"
 #include "format/crc32.h"
 #include "platform/platform.h"
 #include "platform/ui_host.h"
@@ -147,10 +148,10 @@ int Cunzip::FlushOutput(const uint8_t* data, size_t n) {
     member.memberCrc = format::Crc32(member.memberCrc, data, n);
     ExtractProcessState& state = ProcessState();
     if (n == 0) {
-        return exceeded ? kFlushSizeExceeded : 0;
+        return exceeded ? kFlushSizeExceeded : kRunOk;
     }
     if (state.WriteFailureState != 0) {
-        return 50;
+        return kRunOutputFailed;
     }
     if (options.test != 0) {
         // Nothing is written.
@@ -190,9 +191,9 @@ int Cunzip::FlushOutput(const uint8_t* data, size_t n) {
     }
     PollCancel();
     if (state.WriteFailureState == 2) {
-        return 50;
+        return kRunOutputFailed;
     }
-    return exceeded ? kFlushSizeExceeded : 0;
+    return exceeded ? kFlushSizeExceeded : kRunOk;
 }
 
 // ---------------------------------------------------------------- codec adapter
@@ -219,7 +220,7 @@ int MemberCodecIo::FlushWindow(const uint8_t* data, size_t count) {
     if (result != 0) {
         return result;
     }
-    return context_.cancelSeen != 0 ? 2 : 0;
+    return context_.cancelSeen != 0 ? kRunError : kRunOk;
 }
 
 }  // namespace tovra::extract

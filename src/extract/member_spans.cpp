@@ -9,6 +9,7 @@
 
 #include "extract/Cunzip.h"
 #include "extract/member_acceptance.h"
+#include "extract/run_results.h"
 #include "format/zip_values.h"
 
 namespace tovra::extract {
@@ -47,7 +48,7 @@ int Cunzip::FindOverlappingMembers() {
     std::unique_ptr<MemberSpan[]> spans(new (std::nothrow) MemberSpan[entries + 1]);
     if (!member.overlappingEntries || !spans) {
         member.overlappingEntries.reset();
-        return 5;
+        return kRunOutOfMemory;
     }
     member.overlapEntryCount = entries;
 
@@ -82,7 +83,7 @@ int Cunzip::FindOverlappingMembers() {
         std::fill(member.overlappingEntries.get(), member.overlappingEntries.get() + entries, uint8_t{0});
         MarkOverlappingSpans(spans.get(), kept, member.overlappingEntries.get());
     }
-    return SeekArchive(directoryStart) != 0 ? 51 : 0;
+    return SeekArchive(directoryStart) != 0 ? kRunArchiveEnded : kRunOk;
 }
 
 bool Cunzip::LocalHeaderAt(uint64_t offset) {

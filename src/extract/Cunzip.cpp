@@ -26,6 +26,7 @@
 #include "extract/member_acceptance.h"
 #include "extract/message_caption.h"
 #include "extract/name_match.h"
+#include "extract/run_results.h"
 #include "extract/unicode_path_field.h"
 #include "format/crc32.h"
 #include "platform/ui_host.h"
@@ -104,90 +105,94 @@ bool Cunzip::PollCancel() {
 }
 
 int Cunzip::ProcessArchive() {
-    if (inputBuffer == nullptr || nameBuffer == nullptr || outputBuffer == nullptr) return 5;
+    if (reader.inputBuffer == nullptr || member.nameBuffer == nullptr || output.outputBuffer == nullptr)
+        return kRunOutOfMemory;
     ResetReader();
-    centralSignature[0] = endSignature[0] = localSignature[0] = 'P';
-    centralSignature[1] = endSignature[1] = localSignature[1] = 'K';
-    centralSignature[2] = 1, centralSignature[3] = 2;
-    endSignature[2] = 5, endSignature[3] = 6;
-    localSignature[2] = 3, localSignature[3] = 4;
-    extraBytes = 0;
-    extraField.reset();
-    extraFieldLength = 0;
-    currentMember = &MemberBatch()[0];
+    reader.centralSignature[0] = reader.endSignature[0] = reader.localSignature[0] = 'P';
+    reader.centralSignature[1] = reader.endSignature[1] = reader.localSignature[1] = 'K';
+    reader.centralSignature[2] = 1, reader.centralSignature[3] = 2;
+    reader.endSignature[2] = 5, reader.endSignature[3] = 6;
+    reader.localSignature[2] = 3, reader.localSignature[3] = 4;
+    reader.extraBytes = 0;
+    member.extraField.reset();
+    member.extraFieldLength = 0;
+    member.currentMember = &MemberBatch()[0];
 
     platform::FileStatus status;
-    if (!platform::GetFileStatus(archiveName, &status) || !status.exists) return 9;
-    if (status.isDirectory) return 76;
-    archiveSize = static_cast<int64_t>(status.size);
+    if (!platform::GetFileStatus(archiveName, &status) || !status.exists) return kRunNoArchive;
+    if (status.isDirectory) return kRunArchiveIsDirectory;
+    reader.archiveSize = static_cast<int64_t>(status.size);
     if (progressShown != 0) platform::CurrentUiHost().SetArchiveName(archiveName);
-    if (PollCancel()) return 2;
+    if (PollCancel()) return kRunError;
 
-    int result = 9;
+    int result = kRunNoArchive;
     if (Open(archiveName, platform::OpenMode::kRead)) {
         result = ScanOpenArchive();
         Close();
     }
-    extraField.reset();
-    extraFieldLength = 0;
+    member.extraField.reset();
+    member.extraFieldLength = 0;
     // After a cancel the fixed inflate tables stay for the next run.
-    if (cancelSeen != 0) return 2;
+    if (cancelSeen != 0) return kRunError;
     codecs::ReleaseInflateFixedTables();
-    return std::max(result, 0);
+    return std::max(result, kRunOk);
 }
 
 int Cunzip::ScanOpenArchive() {
-    const int64_t searchLength = fullSearch != 0 ? archiveSize : std::min(archiveSize, kNormalSearchRange);
+    const int64_t searchLength =
+        fullSearch != 0 ? reader.archiveSize : std::min(reader.archiveSize, kNormalSearchRange);
     int found = FindEndRecord(searchLength);
-    if (found == 51) return 51;
-    if (found != 0) return 9;
+    if (found == kRunArchiveEnded) return kRunArchiveEnded;
+    if (found != 0) return kRunNoArchive;
 
-    int result = 0;
-    if (endRecord.commentLength != 0 && (options.commentLevel > 0 || (options.commentLevel == 0 && quiet == 0))) {
-        if (ReadFieldBytes(endRecord.commentLength, kFieldDisplay) != 0) result = Raise(result, 1);
+    int result = kRunOk;
+    if (reader.endRecord.commentLength != 0 &&
+        (options.commentLevel > 0 || (options.commentLevel == 0 && quiet == 0))) {
+        if (ReadFieldBytes(reader.endRecord.commentLength, kFieldDisplay) != 0) result = Raise(result, kRunWarning);
     }
     if (options.commentLevel > 0 && fullSearch == 0) return result;
 
     if (fullSearch != 0) {
-        if (endRecord.diskNumber != endRecord.centralDirDisk) return 11;
-    } else if (endRecord.diskNumber != 0) {
-        result = Raise(result, 1);
+        if (reader.endRecord.diskNumber != reader.endRecord.centralDirDisk) return kRunNothingMatched;
+    } else if (reader.endRecord.diskNumber != 0) {
+        result = Raise(result, kRunWarning);
     }
 
     // Bytes in front of the archive proper, as the end record's own position
     // tells against where its fields place it.
-    int64_t centralOffset = endRecord.centralDirOffset;
-    extraBytes = endRecordPosition - expectedEndRecordPosition;
-    if (extraBytes < 0) {
-        result = Raise(result, 2);
-    } else if (extraBytes > 0) {
-        if (centralOffset == 0 && endRecord.centralDirSize != 0) {
+    int64_t centralOffset = reader.endRecord.centralDirOffset;
+    reader.extraBytes = reader.endRecordPosition - reader.expectedEndRecordPosition;
+    if (reader.extraBytes < 0) {
+        result = Raise(result, kRunError);
+    } else if (reader.extraBytes > 0) {
+        if (centralOffset == 0 && reader.endRecord.centralDirSize != 0) {
             // A writer that recorded the directory offset as 0: the directory
             // really starts where its size, counted back from the end record,
             // puts it, and the member offsets are taken as they stand.
-            centralOffset = extraBytes;
-            extraBytes = 0;
-            result = Raise(result, 2);
+            centralOffset = reader.extraBytes;
+            reader.extraBytes = 0;
+            result = Raise(result, kRunError);
         } else {
-            result = Raise(result, 1);
+            result = Raise(result, kRunWarning);
         }
     }
 
-    if (expectedEndRecordPosition == 0 && endRecord.centralDirSize == 0) return Raise(result, 1);
+    if (reader.expectedEndRecordPosition == 0 && reader.endRecord.centralDirSize == 0)
+        return Raise(result, kRunWarning);
 
-    if (centralOffset + extraBytes < 0) return 3;
+    if (centralOffset + reader.extraBytes < 0) return kRunBadStructure;
     uint8_t signature[4];
-    bool there = SeekArchive(centralOffset + extraBytes) == 0 && ReadArchiveBytes(signature, 4) == 4 &&
-                 std::memcmp(signature, centralSignature, 4) == 0;
+    bool there = SeekArchive(centralOffset + reader.extraBytes) == 0 && ReadArchiveBytes(signature, 4) == 4 &&
+                 std::memcmp(signature, reader.centralSignature, 4) == 0;
     if (!there) {
-        extraBytes = 0;
+        reader.extraBytes = 0;
         if (SeekArchive(centralOffset) != 0 || ReadArchiveBytes(signature, 4) != 4 ||
-            std::memcmp(signature, centralSignature, 4) != 0) {
-            return 3;
+            std::memcmp(signature, reader.centralSignature, 4) != 0) {
+            return kRunBadStructure;
         }
-        result = Raise(result, 2);
+        result = Raise(result, kRunError);
     }
-    if (SeekArchive(centralOffset + extraBytes) != 0) return 51;
+    if (SeekArchive(centralOffset + reader.extraBytes) != 0) return kRunArchiveEnded;
 
     int walked = (options.listLevel > 0 && options.test == 0) ? ListMembers() : ProcessMembers();
     return Raise(result, walked);
@@ -196,23 +201,23 @@ int Cunzip::ScanOpenArchive() {
 int Cunzip::ReadCentralHeader() {
     uint8_t body[format::kCentralHeaderBodySize];
     // Fields cannot be taken from a header cut short by the end of the file.
-    if (ReadArchiveBytes(body, sizeof body) != sizeof body) return 51;
-    format::ParseCentralHeader(body, sizeof body, &centralHeader);
-    nameIsUtf8 = (centralHeader.flags & format::kFlagUtf8) != 0;
-    MemberInfo& member = *currentMember;
-    member.hostSystem = std::min<uint32_t>(centralHeader.versionMadeBy >> 8, kMaxHostSystem);
-    member.lowercaseName = (options.lowercaseNames != 0 && HostIn(member.hostSystem, {0, 2, 4, 5, 9, 10})) ? 1 : 0;
-    member.volumeLabel = 0;
-    if ((centralHeader.externalAttributes & platform::kAttrVolumeLabel) != 0 &&
-        HostIn(member.hostSystem, {0, 5, 6, 11})) {
-        member.volumeLabel = 1;
-        member.lowercaseName = 0;
+    if (ReadArchiveBytes(body, sizeof body) != sizeof body) return kRunArchiveEnded;
+    format::ParseCentralHeader(body, sizeof body, &member.centralHeader);
+    member.nameIsUtf8 = (member.centralHeader.flags & format::kFlagUtf8) != 0;
+    MemberInfo& info = *member.currentMember;
+    info.hostSystem = std::min<uint32_t>(member.centralHeader.versionMadeBy >> 8, kMaxHostSystem);
+    info.lowercaseName = (options.lowercaseNames != 0 && HostIn(info.hostSystem, {0, 2, 4, 5, 9, 10})) ? 1 : 0;
+    info.volumeLabel = 0;
+    if ((member.centralHeader.externalAttributes & platform::kAttrVolumeLabel) != 0 &&
+        HostIn(info.hostSystem, {0, 5, 6, 11})) {
+        info.volumeLabel = 1;
+        info.lowercaseName = 0;
     }
-    return 0;
+    return kRunOk;
 }
 
 int Cunzip::ReadFieldBytes(uint32_t length, int mode) {
-    auto skip = [this](int64_t n) { return n == 0 ? 0 : SeekArchive(ReaderPosition() + n); };
+    auto skip = [this](int64_t n) { return n == 0 ? kRunOk : SeekArchive(ReaderPosition() + n); };
     switch (mode) {
         case kFieldSkip:
             return skip(length);
@@ -221,7 +226,7 @@ int Cunzip::ReadFieldBytes(uint32_t length, int mode) {
             std::vector<uint8_t> piece(std::min<size_t>(length, kCommentPiece));
             std::string shown;
             uint32_t remaining = length;
-            int result = 0;
+            int result = kRunOk;
             while (remaining > 0) {
                 uint32_t want = static_cast<uint32_t>(std::min<size_t>(remaining, kCommentPiece));
                 uint32_t got = ReadArchiveBytes(piece.data(), want);
@@ -241,7 +246,7 @@ int Cunzip::ReadFieldBytes(uint32_t length, int mode) {
                     AppendOutput(shown.data() + at, n);
                 }
                 if (got < want) {
-                    result = 51;
+                    result = kRunArchiveEnded;
                     break;
                 }
             }
@@ -252,39 +257,39 @@ int Cunzip::ReadFieldBytes(uint32_t length, int mode) {
         case kFieldName: {
             // The whole field is kept: a Unicode path field in the extra
             // field that follows is checked against the CRC of all of it.
-            storedName.resize(length);
-            const uint32_t got = ReadArchiveBytes(storedName.data(), length);
-            storedName.resize(got);
+            member.storedName.resize(length);
+            const uint32_t got = ReadArchiveBytes(member.storedName.data(), length);
+            member.storedName.resize(got);
             if (got < length) {
-                TakeMemberName(storedName, false);
-                return 51;
+                TakeMemberName(member.storedName, false);
+                return kRunArchiveEnded;
             }
-            if (nameIsUtf8) return TakeMemberName(platform::Utf8NameToAnsi(storedName), true);
-            return TakeMemberName(storedName, false);
+            if (member.nameIsUtf8) return TakeMemberName(platform::Utf8NameToAnsi(member.storedName), true);
+            return TakeMemberName(member.storedName, false);
         }
 
         case kFieldExtra: {
-            extraField.reset();
-            extraFieldLength = 0;
-            if (length == 0) return 0;
-            extraField.reset(new (std::nothrow) uint8_t[length]);
-            if (!extraField) return skip(length);
-            extraFieldLength = length;
-            if (ReadArchiveBytes(extraField.get(), length) != length) return 51;
-            if (auto unicodeName = UnicodePathName(extraField.get(), length, storedName)) {
+            member.extraField.reset();
+            member.extraFieldLength = 0;
+            if (length == 0) return kRunOk;
+            member.extraField.reset(new (std::nothrow) uint8_t[length]);
+            if (!member.extraField) return skip(length);
+            member.extraFieldLength = length;
+            if (ReadArchiveBytes(member.extraField.get(), length) != length) return kRunArchiveEnded;
+            if (auto unicodeName = UnicodePathName(member.extraField.get(), length, member.storedName)) {
                 return TakeMemberName(platform::Utf8NameToAnsi(*unicodeName), true);
             }
-            return 0;
+            return kRunOk;
         }
     }
-    return 0;
+    return kRunOk;
 }
 
 int Cunzip::TakeMemberName(const std::string& name, bool converted) {
     size_t take = name.size();
-    int result = 0;
+    int result = kRunOk;
     if (take > kMaxNameLength) {
-        result = 1;
+        result = kRunWarning;
         take = kMaxNameLength;
         if (converted) {
             // Step whole characters so that no lead byte is left without its
@@ -301,56 +306,56 @@ int Cunzip::TakeMemberName(const std::string& name, bool converted) {
             }
         }
     }
-    std::memcpy(nameBuffer, name.data(), take);
-    nameBuffer[take] = '\0';
-    if (currentMember->volumeLabel != 0 && take > 8 && nameBuffer[8] == '.') {
-        std::memmove(nameBuffer + 8, nameBuffer + 9, take - 8);  // the terminating zero moves too
+    std::memcpy(member.nameBuffer, name.data(), take);
+    member.nameBuffer[take] = '\0';
+    if (member.currentMember->volumeLabel != 0 && take > 8 && member.nameBuffer[8] == '.') {
+        std::memmove(member.nameBuffer + 8, member.nameBuffer + 9, take - 8);  // the terminating zero moves too
     }
     return result;
 }
 
 bool Cunzip::AcceptMember() {
-    MemberInfo& member = *currentMember;
-    member.localHeaderOffset = centralHeader.localHeaderOffset;
-    member.compressedSize = centralHeader.compressedSize;
-    member.crc32 = centralHeader.crc32;
-    member.uncompressedSize = centralHeader.uncompressedSize;
-    member.attributeByte = (centralHeader.externalAttributes & 0xFF) | platform::kAttrArchive;
-    member.encrypted = (centralHeader.flags & format::kFlagEncrypted) != 0 ? 1 : 0;
-    member.hasDataDescriptor = (centralHeader.flags & format::kFlagDataDescriptor) != 0 ? 1 : 0;
-    member.textFile = centralHeader.internalAttributes & 1;
-    member.textMode = 0;
-    member.directoryByAttribute = DirectoryByAttribute(centralHeader) ? 1 : 0;
+    MemberInfo& info = *member.currentMember;
+    info.localHeaderOffset = member.centralHeader.localHeaderOffset;
+    info.compressedSize = member.centralHeader.compressedSize;
+    info.crc32 = member.centralHeader.crc32;
+    info.uncompressedSize = member.centralHeader.uncompressedSize;
+    info.attributeByte = (member.centralHeader.externalAttributes & 0xFF) | platform::kAttrArchive;
+    info.encrypted = (member.centralHeader.flags & format::kFlagEncrypted) != 0 ? 1 : 0;
+    info.hasDataDescriptor = (member.centralHeader.flags & format::kFlagDataDescriptor) != 0 ? 1 : 0;
+    info.textFile = member.centralHeader.internalAttributes & 1;
+    info.textMode = 0;
+    info.directoryByAttribute = DirectoryByAttribute(member.centralHeader) ? 1 : 0;
 
-    const unsigned version = centralHeader.versionNeeded & 0xFF;
-    const unsigned neededHost = centralHeader.versionNeeded >> 8;
+    const unsigned version = member.centralHeader.versionNeeded & 0xFF;
+    const unsigned neededHost = member.centralHeader.versionNeeded >> 8;
     if (neededHost == kHostVms) {
         if (version > kMaxVmsVersion) {
             ShowEngineMessage(parentWindow,
-                              Format("   skipping: %-22s  need %s compat. v%u.%u (can do v%u.%u)\n", nameBuffer, "VMS",
-                                     version / 10, version % 10, 4u, 2u),
+                              Format("   skipping: %-22s  need %s compat. v%u.%u (can do v%u.%u)\n", member.nameBuffer,
+                                     "VMS", version / 10, version % 10, 4u, 2u),
                               platform::MessageIcon::kQuestion, platform::MessageButtons::kOk);
             return false;
         }
         if (options.test == 0 && ProcessState().AssumeYesFlag == 0) {
-            int answer =
-                ShowEngineMessage(parentWindow, Format("%s:  stored in VMS format.  Extract anyway?", nameBuffer),
-                                  platform::MessageIcon::kQuestion, platform::MessageButtons::kYesNo);
+            int answer = ShowEngineMessage(parentWindow,
+                                           Format("%s:  stored in VMS format.  Extract anyway?", member.nameBuffer),
+                                           platform::MessageIcon::kQuestion, platform::MessageButtons::kYesNo);
             if (answer != platform::kIdYes) return false;
         }
-    } else if (version > kMaxPlainVersion && !ReadableAboveVersion20(centralHeader)) {
+    } else if (version > kMaxPlainVersion && !ReadableAboveVersion20(member.centralHeader)) {
         return false;
     }
-    return !MethodRefused(centralHeader.method);
+    return !MethodRefused(member.centralHeader.method);
 }
 
 int Cunzip::ProcessMembers() {
-    crcTable = new (std::nothrow) uint32_t[format::kCrcTableSize];
-    if (crcTable == nullptr) return 5;
-    format::BuildCrcTable(crcTable);
+    member.crcTable = new (std::nothrow) uint32_t[format::kCrcTableSize];
+    if (member.crcTable == nullptr) return kRunOutOfMemory;
+    format::BuildCrcTable(member.crcTable);
     auto freeCrcTable = [this] {
-        delete[] crcTable;
-        crcTable = nullptr;
+        delete[] member.crcTable;
+        member.crcTable = nullptr;
     };
 
     // Which members overlap others, from the whole directory, before any
@@ -362,14 +367,14 @@ int Cunzip::ProcessMembers() {
     }
     bool overlapReported = false;  // one message per run, however many members overlap
 
-    uint32_t remaining = endRecord.totalEntries;
+    uint32_t remaining = reader.endRecord.totalEntries;
     uint32_t entry = 0;  // central directory position of the next header read
     std::array<uint32_t, kMemberBatchSize> slotEntry{};
     int64_t index = -1;  // of the member being visited, counted over the run's selected members
-    skippedMembers = 0;
-    givenUpMembers = 0;
+    counters.skippedMembers = 0;
+    counters.givenUpMembers = 0;
     FirstEncryptedMemberFlag() = true;
-    int result = 0;
+    int result = kRunOk;
     bool directoryEnded = false;
     int64_t rememberedExtraBytes = 0;
     bool haveRemembered = false;
@@ -381,16 +386,16 @@ int Cunzip::ProcessMembers() {
         while (remaining > 0 && selected < kMemberBatchSize) {
             --remaining;
             slotEntry[selected] = entry++;
-            currentMember = &batch[selected];
-            *currentMember = MemberInfo{};
+            member.currentMember = &batch[selected];
+            *member.currentMember = MemberInfo{};
             uint8_t signature[4];
             if (ReadArchiveBytes(signature, 4) != 4) {
-                result = Raise(result, 51);
+                result = Raise(result, kRunArchiveEnded);
                 directoryEnded = true;
                 break;
             }
-            if (std::memcmp(signature, centralSignature, 4) != 0) {
-                result = Raise(result, 3);
+            if (std::memcmp(signature, reader.centralSignature, 4) != 0) {
+                result = Raise(result, kRunBadStructure);
                 directoryEnded = true;
                 break;
             }
@@ -400,22 +405,22 @@ int Cunzip::ProcessMembers() {
                 directoryEnded = true;
                 break;
             }
-            for (auto [length, mode] : {std::pair<uint32_t, int>{centralHeader.nameLength, kFieldName},
-                                        {centralHeader.extraLength, kFieldExtra},
-                                        {centralHeader.commentLength, kFieldSkip}}) {
+            for (auto [length, mode] : {std::pair<uint32_t, int>{member.centralHeader.nameLength, kFieldName},
+                                        {member.centralHeader.extraLength, kFieldExtra},
+                                        {member.centralHeader.commentLength, kFieldSkip}}) {
                 r = ReadFieldBytes(length, mode);
                 result = Raise(result, r);
-                if (r > 1) {
+                if (r > kRunWarning) {
                     directoryEnded = true;
                     break;
                 }
             }
             if (directoryEnded) break;
-            if (processAllMembers == 0 && !NameSelected(nameBuffer, ArgumentList, 2)) continue;
+            if (processAllMembers == 0 && !NameSelected(member.nameBuffer, ArgumentList, 2)) continue;
             if (AcceptMember()) {
                 ++selected;
             } else {
-                ++skippedMembers;
+                ++counters.skippedMembers;
             }
         }
 
@@ -423,9 +428,9 @@ int Cunzip::ProcessMembers() {
         const int64_t directoryPlace = ReaderPosition();
         for (size_t i = 0; i < selected; ++i) {
             ++index;
-            currentMember = &batch[i];
-            const MemberInfo& member = *currentMember;
-            int64_t target = static_cast<int64_t>(member.localHeaderOffset) + extraBytes;
+            member.currentMember = &batch[i];
+            const MemberInfo& info = *member.currentMember;
+            int64_t target = static_cast<int64_t>(info.localHeaderOffset) + reader.extraBytes;
             if (EntryOverlaps(slotEntry[i])) {
                 if (!overlapReported) {
                     overlapReported = true;
@@ -434,23 +439,23 @@ int Cunzip::ProcessMembers() {
                                              "overlap", std::to_string(target).c_str()),
                                       platform::MessageIcon::kStop, platform::MessageButtons::kOk);
                 }
-                result = Raise(result, 3);
+                result = Raise(result, kRunBadStructure);
                 continue;
             }
             if (target < 0) {
-                if (index == 0 && extraBytes != 0) {
-                    rememberedExtraBytes = extraBytes;
+                if (index == 0 && reader.extraBytes != 0) {
+                    rememberedExtraBytes = reader.extraBytes;
                     haveRemembered = true;
-                    extraBytes = 0;
-                    target = member.localHeaderOffset;
-                    result = Raise(result, 2);
+                    reader.extraBytes = 0;
+                    target = info.localHeaderOffset;
+                    result = Raise(result, kRunError);
                 } else {
-                    result = Raise(result, 3);
+                    result = Raise(result, kRunBadStructure);
                     continue;
                 }
             }
             if (SeekArchive(target) != 0) {
-                result = Raise(result, 3);
+                result = Raise(result, kRunBadStructure);
                 continue;
             }
             uint8_t signature[4];
@@ -459,67 +464,67 @@ int Cunzip::ProcessMembers() {
                                   Format("1:file #%d:  bad zipfile offset (%s):  %s\n", static_cast<int>(index), "EOF",
                                          std::to_string(target).c_str()),
                                   platform::MessageIcon::kStop, platform::MessageButtons::kOk);
-                result = Raise(result, 3);
+                result = Raise(result, kRunBadStructure);
                 continue;
             }
-            if (std::memcmp(signature, localSignature, 4) != 0) {
+            if (std::memcmp(signature, reader.localSignature, 4) != 0) {
                 ShowEngineMessage(parentWindow,
                                   Format("2:file #%d:  bad zipfile offset (%s):  %s\n", static_cast<int>(index), "EOF",
                                          std::to_string(target).c_str()),
                                   platform::MessageIcon::kStop, platform::MessageButtons::kOk);
-                result = Raise(result, 2);
+                result = Raise(result, kRunError);
                 // Try once more with the other correction.
-                if (index == 0 && extraBytes != 0) {
-                    rememberedExtraBytes = extraBytes;
+                if (index == 0 && reader.extraBytes != 0) {
+                    rememberedExtraBytes = reader.extraBytes;
                     haveRemembered = true;
-                    extraBytes = 0;
-                } else if (index > 0 && extraBytes == 0 && haveRemembered) {
-                    extraBytes = rememberedExtraBytes;
+                    reader.extraBytes = 0;
+                } else if (index > 0 && reader.extraBytes == 0 && haveRemembered) {
+                    reader.extraBytes = rememberedExtraBytes;
                 } else {
-                    result = Raise(result, 3);
+                    result = Raise(result, kRunBadStructure);
                     continue;
                 }
-                target = static_cast<int64_t>(member.localHeaderOffset) + extraBytes;
+                target = static_cast<int64_t>(info.localHeaderOffset) + reader.extraBytes;
                 if (target < 0) {
                     freeCrcTable();
-                    return 3;
+                    return kRunBadStructure;
                 }
                 if (SeekArchive(target) != 0) {
                     freeCrcTable();
-                    return 51;
+                    return kRunArchiveEnded;
                 }
-                if (ReadArchiveBytes(signature, 4) != 4 || std::memcmp(signature, localSignature, 4) != 0) {
-                    result = Raise(result, 3);
+                if (ReadArchiveBytes(signature, 4) != 4 || std::memcmp(signature, reader.localSignature, 4) != 0) {
+                    result = Raise(result, kRunBadStructure);
                     continue;
                 }
             }
 
             uint8_t body[format::kLocalHeaderBodySize];
             if (ReadArchiveBytes(body, sizeof body) != sizeof body) {
-                result = Raise(result, 51);
+                result = Raise(result, kRunArchiveEnded);
                 continue;
             }
-            format::ParseLocalHeader(body, sizeof body, &localHeader);
-            nameIsUtf8 = (localHeader.flags & format::kFlagUtf8) != 0;
-            if ((localHeader.flags & format::kFlagDataDescriptor) != 0) {
-                localHeader.crc32 = member.crc32;
-                localHeader.compressedSize = member.compressedSize;
-            } else if (localHeader.compressedSize == format::kZip64Placeholder32) {
+            format::ParseLocalHeader(body, sizeof body, &member.localHeader);
+            member.nameIsUtf8 = (member.localHeader.flags & format::kFlagUtf8) != 0;
+            if ((member.localHeader.flags & format::kFlagDataDescriptor) != 0) {
+                member.localHeader.crc32 = info.crc32;
+                member.localHeader.compressedSize = info.compressedSize;
+            } else if (member.localHeader.compressedSize == format::kZip64Placeholder32) {
                 // A Zip64 writer's local placeholder; the central size is real
                 // (AcceptMember refuses a member whose central size is one too).
-                localHeader.compressedSize = member.compressedSize;
+                member.localHeader.compressedSize = info.compressedSize;
             }
-            compressedBytesLeft = localHeader.compressedSize;
-            uncompressedSize = localHeader.uncompressedSize;
+            member.compressedBytesLeft = member.localHeader.compressedSize;
+            member.uncompressedSize = member.localHeader.uncompressedSize;
 
-            int fieldResult = ReadFieldBytes(localHeader.nameLength, kFieldName);
-            if (fieldResult <= 1)
-                fieldResult = Raise(fieldResult, ReadFieldBytes(localHeader.extraLength, kFieldExtra));
+            int fieldResult = ReadFieldBytes(member.localHeader.nameLength, kFieldName);
+            if (fieldResult <= kRunWarning)
+                fieldResult = Raise(fieldResult, ReadFieldBytes(member.localHeader.extraLength, kFieldExtra));
             result = Raise(result, fieldResult);
-            if (fieldResult > 1) continue;
+            if (fieldResult > kRunWarning) continue;
             // A directory known by its attribute is handled as if its name
             // ended in '/'; one whose name fills the buffer is still no file.
-            if (member.directoryByAttribute != 0 && !AppendDirectorySeparator(nameBuffer) && options.test == 0) {
+            if (info.directoryByAttribute != 0 && !AppendDirectorySeparator(member.nameBuffer) && options.test == 0) {
                 continue;
             }
 
@@ -528,18 +533,18 @@ int Cunzip::ProcessMembers() {
                 result = Raise(result, PrepareMemberOutput(&extract));
                 if (!extract) continue;
             }
-            if (member.encrypted != 0 && !PasswordStep(&result)) continue;
+            if (info.encrypted != 0 && !PasswordStep(&result)) continue;
 
             ProcessState().WriteFailureState = 0;
             int extracted = ExtractMember();
-            if (member.encrypted != 0) {
-                inputFill = 0;  // the buffer may hold decrypted bytes now
-                decryptingMember = false;
+            if (info.encrypted != 0) {
+                reader.inputFill = 0;  // the buffer may hold decrypted bytes now
+                member.decryptingMember = false;
             }
             if (extracted != 0) {
                 if (cancelSeen != 0) {
                     freeCrcTable();
-                    return 0;
+                    return kRunOk;
                 }
                 result = Raise(result, extracted);
                 if (ProcessState().WriteFailureState > 1) {
@@ -549,7 +554,7 @@ int Cunzip::ProcessMembers() {
             }
         }
         if (!directoryEnded && selected > 0 && SeekArchive(directoryPlace) != 0) {
-            result = Raise(result, 51);
+            result = Raise(result, kRunArchiveEnded);
             directoryEnded = true;
         }
     }
@@ -557,13 +562,14 @@ int Cunzip::ProcessMembers() {
 
     if (!directoryEnded) {
         uint8_t signature[4];
-        if ((ReadArchiveBytes(signature, 4) != 4 || std::memcmp(signature, endSignature, 4) != 0) && result == 0) {
-            result = 1;
+        if ((ReadArchiveBytes(signature, 4) != 4 || std::memcmp(signature, reader.endSignature, 4) != 0) &&
+            result == kRunOk) {
+            result = kRunWarning;
         }
     }
-    if (index < 0 && result < 2) return 11;
-    if (skippedMembers > 0 && result == 0) return 1;
-    if (givenUpMembers > 0 && result == 0) return 1;
+    if (index < 0 && result < kRunError) return kRunNothingMatched;
+    if (counters.skippedMembers > 0 && result == kRunOk) return kRunWarning;
+    if (counters.givenUpMembers > 0 && result == kRunOk) return kRunWarning;
     return result;
 }
 

@@ -3,8 +3,9 @@
 // Cunzip is the archive file object itself (it extends platform::File: its
 // own Open/Seek/Read/Close work on the archive) and carries every field an
 // extraction-side run needs: the options parsed from the command line, the
-// argument list, the host's text buffer (the output sink), the per-run buffers
-// and the engine's state. The api layer's ExtractContext derives from it and
+// argument list, the host's text buffer (the output sink), and the engine's
+// state in four private groups by owner (engine_state.h): reader, member,
+// output and counters. The api layer's ExtractContext derives from it and
 // adds the command-line parser and the run driver; the engine operations
 // (ProcessArchive and what it calls) are members here.
 //
@@ -18,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/traditional_crypto.h"
+#include "extract/engine_state.h"
 #include "extract/member_batch.h"
 #include "extract/process_state.h"
 #include "format/records.h"
@@ -54,13 +55,9 @@ public:
     ~Cunzip() override;
 
     // ---- interface-level fields (defaults as after construction)
-    platform::File outputFile;                      // the member file being written
     std::string archiveName;                        // path of the archive
     std::string outputDirectory;                    // prefix of every output path; absolute in a run
-    char* nameBuffer = nullptr;                     // 261 bytes: current member's name / output name
-    std::string outputPath;                         // full path of the file being written
     platform::WindowHandle parentWindow = nullptr;  // host window while attached
-    uint32_t bytesDone = 0;                         // bytes of the current member written so far
     int32_t cancelSeen = 0;                         // copy of the progress dialog's cancel flag
     int32_t progressShown = 0;                      // 1 between the host's BeginRun and EndRun
     int32_t progressInterval = 1;                   // progress update once per that many flushes
@@ -68,17 +65,14 @@ public:
     char* sinkPointer = nullptr;  // next free byte of the host's text buffer
     uint32_t sinkCapacity = 0;
     uint32_t sinkUsed = 0;
-    uint8_t* inputBuffer = nullptr;  // 8196 bytes; inputEnd marks byte 8192
-    uint8_t* inputEnd = nullptr;
-    uint8_t* outputBuffer = nullptr;  // 65537 bytes
-    int32_t memoryMode = 0;           // 1 while UnzipExtractToMem runs
+    int32_t memoryMode = 0;  // 1 while UnzipExtractToMem runs
     platform::MemoryHandle memoryBlock = nullptr;
     uint8_t* memoryWritePointer = nullptr;
     uint32_t memorySize = 0;
     int32_t processAllMembers = 1;  // 0: only members named on the command line
+    int32_t quiet = 1;              // 1 by default, changed by nothing: no comment unless asked (z)
     int32_t fullSearch = 0;         // search the whole archive for the end record
     ExtractOptions options;
-    char unknownMethodText[16] = {};        // "Unk:%03d" of the current member
     std::vector<std::string> ArgumentList;  // archive, output directory, member names
     platform::File recordFile;              // enumeration records
     int32_t enumerationMode = 0;            // 1 while UnzipOpenArchive lists the archive
@@ -95,25 +89,20 @@ public:
     bool AllocateRunBuffers();
     void ReleaseRunBuffers();
 
-    // ---- archive reader and end record (archive_reader.cpp)
-    // The reader keeps inputBuffer aligned to 8192-byte blocks of the file:
-    // blockStart is the file position of inputBuffer[0], inputFill the count of
-    // valid bytes in it (0: nothing valid), readPointer the next unread byte and
-    // bytesLeft the unread valid bytes from there (never negative). The 3 bytes
-    // at inputEnd are the end-record search's hold area.
-    int64_t blockStart = 0;
-    int64_t inputFill = 0;
-    uint8_t* readPointer = nullptr;
-    int64_t bytesLeft = 0;
-    int64_t archiveSize = 0;                // from the file system, before opening
-    int64_t endRecordPosition = 0;          // where the end record's signature was found
-    int64_t expectedEndRecordPosition = 0;  // central directory offset + size, as recorded
-    format::EndRecord endRecord;            // fields of the end record as read
-    // Signatures, built at the start of every run.
-    uint8_t centralSignature[4] = {};
-    uint8_t endSignature[4] = {};
-    uint8_t localSignature[4] = {};
+    // ---- the engine's state, read-only (engine_state.h says who owns what)
+    const ArchiveReaderState& Reader() const { return reader; }
+    const MemberState& Member() const { return member; }
+    const OutputState& Output() const { return output; }
+    const RunCounters& Counters() const { return counters; }
 
+    // Test seams: unit tests set up a single step of the engine (one member's
+    // headers, an output path, a reader on a hand-made file) without an
+    // archive run in front of it. Nothing but tests calls these.
+    ArchiveReaderState& ReaderForTest() { return reader; }
+    MemberState& MemberForTest() { return member; }
+    OutputState& OutputForTest() { return output; }
+
+    // ---- archive reader and end record (archive_reader.cpp)
     // Empties the reader: nothing buffered, block start 0.
     void ResetReader();
     // Copies up to `count` bytes from the archive's read position into
@@ -128,7 +117,7 @@ public:
     // set to inputBuffer and bytesLeft to the count.
     int64_t RefillInput();
     // File position of the next byte the reader delivers.
-    int64_t ReaderPosition() const { return blockStart + (readPointer - inputBuffer); }
+    int64_t ReaderPosition() const { return reader.blockStart + (reader.readPointer - reader.inputBuffer); }
     // Backward search for the end record over the last `searchLength` bytes.
     // 0: found (endRecord, endRecordPosition and expectedEndRecordPosition set,
     // reader behind the record); 2: not found or unreadable (after the beep);
@@ -136,26 +125,6 @@ public:
     int FindEndRecord(int64_t searchLength);
 
     // ---- archive scan and member loop (Cunzip.cpp)
-    int64_t extraBytes = 0;                 // preamble length added to every offset (negative: bytes missing)
-    format::CentralHeader centralHeader;    // current central header (fields after the signature)
-    format::LocalHeader localHeader;        // current local header (fields after the signature)
-    int64_t compressedBytesLeft = 0;        // member data not yet consumed; may go negative
-    int64_t uncompressedSize = 0;           // local header's uncompressed size
-    std::unique_ptr<uint8_t[]> extraField;  // current extra field (central or local), exactly extraFieldLength bytes
-    uint32_t extraFieldLength = 0;
-    uint32_t* crcTable = nullptr;            // 256 entries while the member loop runs
-    uint16_t skippedMembers = 0;             // refused by AcceptMember
-    uint16_t givenUpMembers = 0;             // no usable password
-    MemberInfo* currentMember = nullptr;     // the MemberBatch slot being worked on
-    int32_t quiet = 1;                       // 1 by default, changed by nothing: no comment unless asked (z)
-    std::unique_ptr<char[]> passwordBuffer;  // 81 bytes from the run's first encrypted member on
-    int32_t passwordGaveUp = 0;              // an empty password was given: stop asking in this run
-    std::string storedName;                  // the name field just read, all its bytes as stored
-    bool nameIsUtf8 = false;                 // the header being read flags its name as UTF-8 (bit 11)
-    // Per central directory entry (overlapEntryCount of them): 1 when the
-    // member's data overlaps another member's (member_spans.h).
-    std::unique_ptr<uint8_t[]> overlappingEntries;
-    uint32_t overlapEntryCount = 0;
 
     // Field modes of ReadFieldBytes.
     enum FieldMode : int { kFieldSkip = 0, kFieldDisplay = 1, kFieldName = 2, kFieldExtra = 3 };
@@ -163,9 +132,6 @@ public:
     // The archive scan: opens the archive named by archiveName and extracts,
     // tests or lists it as the options say. Returns the run's result code.
     int ProcessArchive();
-    // Steps of ProcessArchive while the archive is open: end record, comment,
-    // preamble correction, directory check, then listing or member loop.
-    int ScanOpenArchive();
     // The member loop over the central directory (reader on its first header).
     int ProcessMembers();
     // Reads the 42 bytes after a central signature into centralHeader and sets
@@ -182,61 +148,21 @@ public:
     // field holds a Unicode path field whose CRC matches storedName, that
     // field's name, converted the same way, becomes the member's name.
     int ReadFieldBytes(uint32_t length, int mode);
-    // Puts `name` into nameBuffer as the member's name: cut to 260 bytes
-    // (result 1; a `converted` name is cut before the character that would
-    // not fit whole), then the volume-label dot rule. Returns 0 or 1.
-    int TakeMemberName(const std::string& name, bool converted);
     // Fills the remaining MemberInfo fields of *currentMember from
     // centralHeader and decides whether the member can be extracted at all
     // (version and method checks, with their messages).
     bool AcceptMember();
-    // The overlap pre-pass of the member loop (member_spans.cpp): walks the
-    // whole central directory from the reader's place, fills
-    // overlappingEntries and puts the reader back. 0; 5 when the lists cannot
-    // be allocated; 51 when the reader cannot return to its place.
-    int FindOverlappingMembers();
-    // Whether central directory entry `entry` overlaps another member.
-    bool EntryOverlaps(uint32_t entry) const;
-    // Whether a local header signature stands at the recorded `offset`, with
-    // or without the preamble correction (moves the reader).
-    bool LocalHeaderAt(uint64_t offset);
     // The listing over the central directory (reader on its first header).
     int ListMembers();
-    // Copies the cancel request of the running command's progress display
-    // into cancelSeen; true when the run is to stop.
-    bool PollCancel();
-    // The password step for the encrypted *currentMember, run after the local
-    // header has been read. True: extract it. False: skip it (counted in
-    // givenUpMembers, or *result raised to 5 when no password buffer could be
-    // allocated).
-    bool PasswordStep(int* result);
     // Tries the password buffer against the 12 encryption header bytes (left
     // unchanged). 0: accepted; the keys are ready and the member's bytes
     // already in the input buffer are decrypted. -1: refused.
     int CheckPassword(const uint8_t* header);
     // Decrypts `count` bytes in place with the member's keys.
     void DecryptBytes(uint8_t* data, size_t count);
-    // Decrypts the first min(bytesLeft, memberBytes) bytes at readPointer
-    // when the current member is being decrypted (after each refill).
-    void DecryptRefill(int64_t memberBytes);
-    codecs::TraditionalKeys cipherKeys;  // the current encrypted member's keys
-    bool decryptingMember = false;       // the member's refills are decrypted (its password was accepted)
-    uint8_t* decryptedEnd = nullptr;     // while decrypting: end of the decrypted bytes in inputBuffer
 
     // ---- member extraction and output files (output_path.cpp,
     //      overwrite_decision.cpp, member_extract.cpp, member_output.cpp)
-    uint32_t memberCrc = 0;                  // CRC-32 of the member's output so far (finished form)
-    int32_t nameWarning = 0;                 // MapOutputPath dropped parts of a hostile name
-    int32_t outputExisted = 1;               // the output path held a file before (1 when unknown)
-    std::unique_ptr<uint8_t[]> writeBuffer;  // kWriteBufferSize bytes gathered for one write
-    size_t writePending = 0;                 // bytes in writeBuffer not yet written
-    uint32_t declaredSize = 0;               // DeclaredUncompressedSize() of the member being written
-    int32_t sizeExceeded = 0;                // its data ran past declaredSize (the rest was not written)
-    uint8_t* memoryBase = nullptr;           // locked start of memoryBlock in memory mode
-    uint32_t memoryCapacity = 0;             // size of memoryBlock in bytes
-    bool fileTimeCacheValid = false;         // MemberFileTime's last conversion
-    uint32_t fileTimeCacheDos = 0;
-    int64_t fileTimeCacheUnix = 0;
 
     static constexpr size_t kWriteBufferSize = size_t{1} << 18;
     // Results of MapOutputPath.
@@ -282,11 +208,50 @@ public:
     // The member's next compressed byte, or -1 when its bytes are used up
     // (compressedBytesLeft keeps counting down below 0) or the archive ends.
     int NextMemberByte();
+
+private:
+    // The codec adapter works on the reader and the member's counts directly.
+    friend class MemberCodecIo;
+
+    ArchiveReaderState reader;
+    MemberState member;
+    OutputState output;
+    RunCounters counters;
+
+    // ---- steps of the operations above, used only inside the engine
+    // Steps of ProcessArchive while the archive is open: end record, comment,
+    // preamble correction, directory check, then listing or member loop.
+    int ScanOpenArchive();
+    // Puts `name` into nameBuffer as the member's name: cut to 260 bytes
+    // (result 1; a `converted` name is cut before the character that would
+    // not fit whole), then the volume-label dot rule. Returns 0 or 1.
+    int TakeMemberName(const std::string& name, bool converted);
+    // The overlap pre-pass of the member loop (member_spans.cpp): walks the
+    // whole central directory from the reader's place, fills
+    // overlappingEntries and puts the reader back. 0; 5 when the lists cannot
+    // be allocated; 51 when the reader cannot return to its place.
+    int FindOverlappingMembers();
+    // Whether central directory entry `entry` overlaps another member.
+    bool EntryOverlaps(uint32_t entry) const;
+    // Whether a local header signature stands at the recorded `offset`, with
+    // or without the preamble correction (moves the reader).
+    bool LocalHeaderAt(uint64_t offset);
+    // Copies the cancel request of the running command's progress display
+    // into cancelSeen; true when the run is to stop.
+    bool PollCancel();
+    // The password step for the encrypted *currentMember, run after the local
+    // header has been read. True: extract it. False: skip it (counted in
+    // givenUpMembers, or *result raised to 5 when no password buffer could be
+    // allocated).
+    bool PasswordStep(int* result);
+    // Decrypts the first min(bytesLeft, memberBytes) bytes at readPointer
+    // when the current member is being decrypted (after each refill).
+    void DecryptRefill(int64_t memberBytes);
     // The member's next run of compressed bytes straight from the reader's
     // buffer (valid until the next read): sets *data, returns the count, 0
     // when the member's bytes are used up or the archive ends.
     int64_t TakeMemberInput(const uint8_t** data);
-    // Internal steps of the operations above.
+    // Steps of ExtractMember and FlushOutput.
     bool BeginMemberOutput();
     bool WritePending();
     bool GrowMemoryBlock(size_t needed);

@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "extract/Cunzip.h"
+#include "extract/run_results.h"
 #include "format/records.h"
 
 namespace tovra::extract {
@@ -45,26 +46,26 @@ int64_t ReadFully(platform::File& file, uint8_t* buffer, int64_t n) {
 }  // namespace
 
 void Cunzip::ResetReader() {
-    blockStart = 0;
-    inputFill = 0;
-    readPointer = inputBuffer;
-    bytesLeft = 0;
+    reader.blockStart = 0;
+    reader.inputFill = 0;
+    reader.readPointer = reader.inputBuffer;
+    reader.bytesLeft = 0;
 }
 
 int64_t Cunzip::RefillInput() {
     // A short block ended the file: there is nothing after it.
-    if (inputFill > 0 && inputFill < kBlock) {
-        readPointer = inputBuffer + inputFill;
-        bytesLeft = 0;
+    if (reader.inputFill > 0 && reader.inputFill < kBlock) {
+        reader.readPointer = reader.inputBuffer + reader.inputFill;
+        reader.bytesLeft = 0;
         return 0;
     }
-    int64_t next = inputFill == 0 ? blockStart : blockStart + kBlock;
+    int64_t next = reader.inputFill == 0 ? reader.blockStart : reader.blockStart + kBlock;
     int64_t got = 0;
-    if (Seek(next, platform::SeekOrigin::kBegin) == next) got = ReadFully(*this, inputBuffer, kBlock);
-    blockStart = next;
-    inputFill = got;
-    readPointer = inputBuffer;
-    bytesLeft = got;
+    if (Seek(next, platform::SeekOrigin::kBegin) == next) got = ReadFully(*this, reader.inputBuffer, kBlock);
+    reader.blockStart = next;
+    reader.inputFill = got;
+    reader.readPointer = reader.inputBuffer;
+    reader.bytesLeft = got;
     return got;
 }
 
@@ -72,103 +73,105 @@ uint32_t Cunzip::ReadArchiveBytes(void* buffer, uint32_t count) {
     uint8_t* out = static_cast<uint8_t*>(buffer);
     uint32_t copied = 0;
     while (copied < count) {
-        if (bytesLeft <= 0 && RefillInput() <= 0) break;
-        uint32_t n = static_cast<uint32_t>(std::min<int64_t>(bytesLeft, count - copied));
-        std::memcpy(out + copied, readPointer, n);
-        readPointer += n;
-        bytesLeft -= n;
+        if (reader.bytesLeft <= 0 && RefillInput() <= 0) break;
+        uint32_t n = static_cast<uint32_t>(std::min<int64_t>(reader.bytesLeft, count - copied));
+        std::memcpy(out + copied, reader.readPointer, n);
+        reader.readPointer += n;
+        reader.bytesLeft -= n;
         copied += n;
     }
     return copied;
 }
 
 int Cunzip::SeekArchive(int64_t position) {
-    if (position < 0) return 3;
+    if (position < 0) return kRunBadStructure;
     int64_t wanted = position - position % kBlock;
-    if (wanted != blockStart || inputFill == 0) {
+    if (wanted != reader.blockStart || reader.inputFill == 0) {
         int64_t got = 0;
-        if (Seek(wanted, platform::SeekOrigin::kBegin) == wanted) got = ReadFully(*this, inputBuffer, kBlock);
-        blockStart = wanted;
-        inputFill = got;
-        readPointer = inputBuffer;
-        bytesLeft = 0;
-        if (got <= 0) return 51;
+        if (Seek(wanted, platform::SeekOrigin::kBegin) == wanted) got = ReadFully(*this, reader.inputBuffer, kBlock);
+        reader.blockStart = wanted;
+        reader.inputFill = got;
+        reader.readPointer = reader.inputBuffer;
+        reader.bytesLeft = 0;
+        if (got <= 0) return kRunArchiveEnded;
     }
     int64_t offset = position - wanted;
-    readPointer = inputBuffer + offset;
-    bytesLeft = std::max<int64_t>(0, inputFill - offset);
-    return 0;
+    reader.readPointer = reader.inputBuffer + offset;
+    reader.bytesLeft = std::max<int64_t>(0, reader.inputFill - offset);
+    return kRunOk;
 }
 
 int Cunzip::FindEndRecord(int64_t searchLength) {
-    const int64_t size = archiveSize;
-    uint8_t* hold = inputEnd;
+    const int64_t size = reader.archiveSize;
+    uint8_t* hold = reader.inputEnd;
     int64_t found = -1;  // position of the signature inside inputBuffer
 
     // Highest candidate position first; a candidate near the block end reads
     // its last bytes from the hold area.
     auto scan = [&](int64_t highest) {
         for (int64_t p = highest; p >= 0; --p) {
-            if (inputBuffer[p] == endSignature[0] && std::memcmp(inputBuffer + p, endSignature, 4) == 0) return p;
+            if (reader.inputBuffer[p] == reader.endSignature[0] &&
+                std::memcmp(reader.inputBuffer + p, reader.endSignature, 4) == 0)
+                return p;
         }
         return int64_t{-1};
     };
     auto fail = [&] {
-        inputFill = 0;
-        readPointer = inputBuffer;
-        bytesLeft = 0;
+        reader.inputFill = 0;
+        reader.readPointer = reader.inputBuffer;
+        reader.bytesLeft = 0;
         platform::Beep(1);  // the system's default beep
-        return 2;
+        return kRunError;
     };
 
     if (size <= kBlock) {
         if (size < kEndRecordLength) return fail();
         if (Seek(0, platform::SeekOrigin::kBegin) != 0) return fail();
-        blockStart = 0;
-        inputFill = ReadFully(*this, inputBuffer, size);
-        if (inputFill < size) return fail();
+        reader.blockStart = 0;
+        reader.inputFill = ReadFully(*this, reader.inputBuffer, size);
+        if (reader.inputFill < size) return fail();
         found = scan(size - kEndRecordLength);
     } else {
         const int64_t tail = size % kBlock;
         const int64_t base = size - tail;
-        blockStart = base;
+        reader.blockStart = base;
         if (tail >= kMinTailToRead) {
             if (Seek(base, platform::SeekOrigin::kBegin) != base) return fail();
-            inputFill = ReadFully(*this, inputBuffer, tail);
-            if (inputFill < tail) return fail();
+            reader.inputFill = ReadFully(*this, reader.inputBuffer, tail);
+            if (reader.inputFill < tail) return fail();
             if (tail >= kEndRecordLength) found = scan(tail - kEndRecordLength);
-            std::memcpy(hold, inputBuffer, kHoldSize);
+            std::memcpy(hold, reader.inputBuffer, kHoldSize);
         } else {
-            inputFill = 0;
+            reader.inputFill = 0;
             std::memset(hold, 0, kHoldSize);
         }
         if (found < 0) {
             int64_t blocks = std::max<int64_t>(0, (searchLength - tail + kBlock - 1) / kBlock);
             blocks = std::min(blocks, base / kBlock);
             for (int64_t i = 0; i < blocks && found < 0; ++i) {
-                blockStart -= kBlock;
-                inputFill = 0;
-                if (Seek(blockStart, platform::SeekOrigin::kBegin) != blockStart) return fail();
-                if (ReadFully(*this, inputBuffer, kBlock) != kBlock) return fail();
-                inputFill = kBlock;
+                reader.blockStart -= kBlock;
+                reader.inputFill = 0;
+                if (Seek(reader.blockStart, platform::SeekOrigin::kBegin) != reader.blockStart) return fail();
+                if (ReadFully(*this, reader.inputBuffer, kBlock) != kBlock) return fail();
+                reader.inputFill = kBlock;
                 found = scan(kBlock - 1);
-                std::memcpy(hold, inputBuffer, kHoldSize);
+                std::memcpy(hold, reader.inputBuffer, kHoldSize);
             }
         }
     }
     if (found < 0) return fail();
 
-    endRecordPosition = blockStart + found;
-    readPointer = inputBuffer + found;
-    bytesLeft = std::max<int64_t>(0, inputFill - found);
+    reader.endRecordPosition = reader.blockStart + found;
+    reader.readPointer = reader.inputBuffer + found;
+    reader.bytesLeft = std::max<int64_t>(0, reader.inputFill - found);
     uint8_t record[format::kEndRecordSize];
     // A record cut short by the end of the file is unusable, whether or not
     // some of its bytes could be read.
-    if (ReadArchiveBytes(record, sizeof record) != sizeof record) return 51;
-    format::ParseEndRecord(record + format::kSignatureSize, format::kEndRecordBodySize, &endRecord);
-    expectedEndRecordPosition =
-        static_cast<int64_t>(endRecord.centralDirOffset) + static_cast<int64_t>(endRecord.centralDirSize);
-    return 0;
+    if (ReadArchiveBytes(record, sizeof record) != sizeof record) return kRunArchiveEnded;
+    format::ParseEndRecord(record + format::kSignatureSize, format::kEndRecordBodySize, &reader.endRecord);
+    reader.expectedEndRecordPosition =
+        static_cast<int64_t>(reader.endRecord.centralDirOffset) + static_cast<int64_t>(reader.endRecord.centralDirSize);
+    return kRunOk;
 }
 
 }  // namespace tovra::extract

@@ -16,6 +16,7 @@
 #include "extract/Cunzip.h"
 #include "extract/listing_text.h"
 #include "extract/name_match.h"
+#include "extract/run_results.h"
 #include "format/byte_cursor.h"
 
 namespace tovra::extract {
@@ -52,31 +53,32 @@ int Cunzip::ListMembers() {
     uint32_t totalUncompressed = 0;
     uint32_t totalCompressed = 0;
     uint16_t listed = 0;
-    int result = 0;
-    MemberInfo& member = MemberBatch()[0];
-    currentMember = &member;
+    int result = kRunOk;
+    MemberInfo& info = MemberBatch()[0];
+    member.currentMember = &info;
 
-    for (uint32_t entry = 0; entry < endRecord.totalEntries; ++entry) {
-        member = MemberInfo{};
+    for (uint32_t entry = 0; entry < reader.endRecord.totalEntries; ++entry) {
+        info = MemberInfo{};
         uint8_t signature[4];
-        if (ReadArchiveBytes(signature, 4) != 4) return 51;
-        if (std::memcmp(signature, centralSignature, 4) != 0) return 3;
+        if (ReadArchiveBytes(signature, 4) != 4) return kRunArchiveEnded;
+        if (std::memcmp(signature, reader.centralSignature, 4) != 0) return kRunBadStructure;
         int r = ReadCentralHeader();
         if (r != 0) return r;
-        r = ReadFieldBytes(centralHeader.nameLength, kFieldName);
-        if (r > 1) return r;
+        r = ReadFieldBytes(member.centralHeader.nameLength, kFieldName);
+        if (r > kRunWarning) return r;
         result = std::max(result, r);
-        r = ReadFieldBytes(centralHeader.extraLength, kFieldExtra);
-        if (r > 1) return r;
+        r = ReadFieldBytes(member.centralHeader.extraLength, kFieldExtra);
+        if (r > kRunWarning) return r;
         result = std::max(result, r);
 
-        if (processAllMembers == 0 && !NameSelected(nameBuffer, ArgumentList, 2)) {
-            r = ReadFieldBytes(centralHeader.commentLength, kFieldSkip);
-            if (r > 1) return r;
+        if (processAllMembers == 0 && !NameSelected(member.nameBuffer, ArgumentList, 2)) {
+            r = ReadFieldBytes(member.centralHeader.commentLength, kFieldSkip);
+            if (r > kRunWarning) return r;
             continue;
         }
 
-        const ListingEntry item = DescribeMember(centralHeader, member.lowercaseName != 0, unknownMethodText);
+        const ListingEntry item =
+            DescribeMember(member.centralHeader, info.lowercaseName != 0, member.unknownMethodText);
         if (enumerationMode != 0 && recordBuffer != nullptr) FillEntryRecord(item, recordBuffer);
 
         if (haveSink) {
@@ -97,20 +99,21 @@ int Cunzip::ListMembers() {
                               static_cast<unsigned>(t.hour), static_cast<unsigned>(t.minute), item.caseMark);
             }
             Append(*this, line);
-            AppendOutput(ShownName(nameBuffer) + "\r\n");
+            AppendOutput(ShownName(member.nameBuffer) + "\r\n");
         }
 
-        r = ReadFieldBytes(centralHeader.commentLength, quiet == 0 ? kFieldDisplay : kFieldSkip);
-        if (r > 1) return r;
+        r = ReadFieldBytes(member.centralHeader.commentLength, quiet == 0 ? kFieldDisplay : kFieldSkip);
+        if (r > kRunWarning) return r;
 
         totalUncompressed += item.uncompressedSize;
         totalCompressed += item.compressedSize;
         ++listed;
         if (enumerationMode != 0 && recordBuffer != nullptr) {
-            std::memcpy(recordBuffer + kRecordNameOffset, nameBuffer, std::strlen(nameBuffer) + 1);
+            std::memcpy(recordBuffer + kRecordNameOffset, member.nameBuffer, std::strlen(member.nameBuffer) + 1);
             // A record file that cannot take a record would hand the host an
             // incomplete list that looks complete.
-            if (recordFile.Write(recordBuffer, kEntryRecordSize) != static_cast<int64_t>(kEntryRecordSize)) return 50;
+            if (recordFile.Write(recordBuffer, kEntryRecordSize) != static_cast<int64_t>(kEntryRecordSize))
+                return kRunOutputFailed;
         }
     }
 
@@ -131,9 +134,9 @@ int Cunzip::ListMembers() {
     }
 
     uint8_t signature[4];
-    if (ReadArchiveBytes(signature, 4) != 4) return 51;
-    if (std::memcmp(signature, endSignature, 4) != 0) result = std::max(result, 1);
-    if (listed == 0 && result < 2) result = 11;
+    if (ReadArchiveBytes(signature, 4) != 4) return kRunArchiveEnded;
+    if (std::memcmp(signature, reader.endSignature, 4) != 0) result = std::max(result, kRunWarning);
+    if (listed == 0 && result < kRunError) result = kRunNothingMatched;
     return result;
 }
 

@@ -18,6 +18,7 @@
 #include "extract/Cunzip.h"
 #include "extract/member_acceptance.h"
 #include "extract/process_state.h"
+#include "extract/run_results.h"
 #include "format/dos_time.h"
 #include "format/zip_values.h"
 #include "platform/platform.h"
@@ -42,25 +43,25 @@ inline constexpr uint64_t kFirstMemoryBlockLimit = uint64_t{64} << 20;
 }  // namespace
 
 int64_t Cunzip::MemberFileTime(bool* known) {
-    const uint32_t dos = localHeader.dosDateTime;
-    if (!fileTimeCacheValid || fileTimeCacheDos != dos) {
-        fileTimeCacheValid = format::DosTimeToUnix(dos, &fileTimeCacheUnix);
-        fileTimeCacheDos = dos;
+    const uint32_t dos = member.localHeader.dosDateTime;
+    if (!output.fileTimeCacheValid || output.fileTimeCacheDos != dos) {
+        output.fileTimeCacheValid = format::DosTimeToUnix(dos, &output.fileTimeCacheUnix);
+        output.fileTimeCacheDos = dos;
     }
-    *known = fileTimeCacheValid;
-    return fileTimeCacheUnix;
+    *known = output.fileTimeCacheValid;
+    return output.fileTimeCacheUnix;
 }
 
 uint32_t Cunzip::DeclaredUncompressedSize() const {
     // The local size is unusable when a data descriptor carries the real one
     // (the local field is then often 0); the central directory has it.
-    const bool localUsable = (localHeader.flags & format::kFlagDataDescriptor) == 0 &&
-                             localHeader.uncompressedSize != 0 &&
-                             localHeader.uncompressedSize != format::kZip64Placeholder32;
-    if (!localUsable && currentMember != nullptr) {
-        return currentMember->uncompressedSize;
+    const bool localUsable = (member.localHeader.flags & format::kFlagDataDescriptor) == 0 &&
+                             member.localHeader.uncompressedSize != 0 &&
+                             member.localHeader.uncompressedSize != format::kZip64Placeholder32;
+    if (!localUsable && member.currentMember != nullptr) {
+        return member.currentMember->uncompressedSize;
     }
-    return localHeader.uncompressedSize;
+    return member.localHeader.uncompressedSize;
 }
 
 bool Cunzip::OpenMemoryBlock() {
@@ -72,7 +73,7 @@ bool Cunzip::OpenMemoryBlock() {
         platform::GlobalFree(memoryBlock);
         memoryBlock = nullptr;
     }
-    memoryBase = nullptr;
+    output.memoryBase = nullptr;
     memoryWritePointer = nullptr;
     memorySize = 0;
     const uint64_t size = std::min(MemoryBlockSize(DeclaredUncompressedSize()), kFirstMemoryBlockLimit);
@@ -80,31 +81,31 @@ bool Cunzip::OpenMemoryBlock() {
     if (memoryBlock == nullptr) {
         return false;
     }
-    memoryCapacity = static_cast<uint32_t>(size);
-    memoryBase = static_cast<uint8_t*>(platform::GlobalLock(memoryBlock));
-    memoryWritePointer = memoryBase;
-    return memoryBase != nullptr;
+    output.memoryCapacity = static_cast<uint32_t>(size);
+    output.memoryBase = static_cast<uint8_t*>(platform::GlobalLock(memoryBlock));
+    memoryWritePointer = output.memoryBase;
+    return output.memoryBase != nullptr;
 }
 
 int Cunzip::CopyStored() {
     // The member's bytes go to the flush straight from the reader's buffer,
     // a buffer at a time; the flush gathers them for the file.
-    int64_t remaining = compressedBytesLeft;
+    int64_t remaining = member.compressedBytesLeft;
     while (remaining > 0) {
         const uint8_t* data = nullptr;
         const int64_t n = TakeMemberInput(&data);
         if (n <= 0) {
-            return 2;  // the archive ended inside the member
+            return kRunError;  // the archive ended inside the member
         }
         remaining -= n;
         if (FlushOutput(data, static_cast<size_t>(n)) != 0) {
-            return 50;
+            return kRunOutputFailed;
         }
         if (cancelSeen != 0) {
-            return 2;
+            return kRunError;
         }
     }
-    return 0;
+    return kRunOk;
 }
 
 int Cunzip::FinishOutputFile() {
@@ -113,43 +114,44 @@ int Cunzip::FinishOutputFile() {
     const int64_t fileTime = MemberFileTime(&timeKnown);
     // The time goes on through the open handle: no second lookup by name.
     if (timeKnown) {
-        outputFile.SetModificationTime(fileTime);
+        output.outputFile.SetModificationTime(fileTime);
     }
-    outputFile.Close();
-    const uint32_t attributes = (currentMember != nullptr ? currentMember->attributeByte : platform::kAttrArchive) &
-                                ~uint32_t{platform::kAttrNormal};
-    if (outputExisted != 0 || (attributes & kAttrNotOnNewFile) != 0) {
-        platform::SetAttributes(outputPath, attributes | platform::kAttrArchive);
+    output.outputFile.Close();
+    const uint32_t attributes =
+        (member.currentMember != nullptr ? member.currentMember->attributeByte : platform::kAttrArchive) &
+        ~uint32_t{platform::kAttrNormal};
+    if (output.outputExisted != 0 || (attributes & kAttrNotOnNewFile) != 0) {
+        platform::SetAttributes(output.outputPath, attributes | platform::kAttrArchive);
     }
-    return flushed ? 0 : 50;
+    return flushed ? kRunOk : kRunOutputFailed;
 }
 
 int Cunzip::ExtractMember() {
     if (cancelSeen != 0) {
-        return 2;
+        return kRunError;
     }
     platform::UiHost& ui = platform::CurrentUiHost();
-    if (progressShown != 0) ui.BeginFile(nameBuffer, outputPath, DeclaredUncompressedSize());
-    const uint16_t method = localHeader.method;
+    if (progressShown != 0) ui.BeginFile(member.nameBuffer, output.outputPath, DeclaredUncompressedSize());
+    const uint16_t method = member.localHeader.method;
     if (!MethodHasDecoder(method)) {
         // No decoder for this method here: reported as not extracted, before
         // an empty output file could be left behind.
-        return 1;
+        return kRunWarning;
     }
-    if (method == format::kMethodStored && compressedBytesLeft != int64_t{DeclaredUncompressedSize()}) {
+    if (method == format::kMethodStored && member.compressedBytesLeft != int64_t{DeclaredUncompressedSize()}) {
         // Copying would write a length that is not the declared one.
-        return ReportSizeMismatch(compressedBytesLeft > int64_t{DeclaredUncompressedSize()});
+        return ReportSizeMismatch(member.compressedBytesLeft > int64_t{DeclaredUncompressedSize()});
     }
     if (!BeginMemberOutput()) {
-        return 6;
+        return kRunDecoderNoMemory;
     }
     if (memoryMode != 0) {
         if (!OpenMemoryBlock()) {
-            return 6;
+            return kRunDecoderNoMemory;
         }
     } else if (options.test == 0) {
-        if (!outputFile.Open(outputPath, platform::OpenMode::kCreate)) {
-            return 50;
+        if (!output.outputFile.Open(output.outputPath, platform::OpenMode::kCreate)) {
+            return kRunOutputFailed;
         }
     }
 
@@ -177,49 +179,50 @@ int Cunzip::ExtractMember() {
             break;
     }
     if (cancelSeen != 0) {
-        result = 2;
+        result = kRunError;
     }
     if (ProcessState().WriteFailureState == 2) {
-        result = 50;
+        result = kRunOutputFailed;
     }
 
     if (memoryMode != 0) {
-        if (memoryBase != nullptr) {
-            memorySize = static_cast<uint32_t>(memoryWritePointer - memoryBase);
+        if (output.memoryBase != nullptr) {
+            memorySize = static_cast<uint32_t>(memoryWritePointer - output.memoryBase);
             platform::GlobalUnlock(memoryBlock);
             // A block that grew (or started at the limit) is cut back to the
             // size an exact first block would have had.
             const uint64_t exact = MemoryBlockSize(memorySize);
-            if (memoryCapacity != MemoryBlockSize(DeclaredUncompressedSize()) && memoryCapacity > exact) {
+            if (output.memoryCapacity != MemoryBlockSize(DeclaredUncompressedSize()) && output.memoryCapacity > exact) {
                 if (platform::MemoryHandle trimmed = platform::GlobalReAllocZeroed(memoryBlock, exact)) {
                     memoryBlock = trimmed;
-                    memoryCapacity = static_cast<uint32_t>(exact);
+                    output.memoryCapacity = static_cast<uint32_t>(exact);
                 }
             }
         }
-        memoryBase = nullptr;
+        output.memoryBase = nullptr;
         memoryWritePointer = nullptr;
     } else if (options.test == 0) {
-        if (FinishOutputFile() != 0 && result <= 1) {
-            result = 50;
+        if (FinishOutputFile() != 0 && result <= kRunWarning) {
+            result = kRunOutputFailed;
         }
     }
-    if (result > 1) {
+    if (result > kRunWarning) {
         return result;
     }
-    if (sizeExceeded != 0 || bytesDone != declaredSize) {
-        return ReportSizeMismatch(sizeExceeded != 0);
+    if (output.sizeExceeded != 0 || output.bytesDone != member.declaredSize) {
+        return ReportSizeMismatch(output.sizeExceeded != 0);
     }
-    const uint32_t expected = (localHeader.flags & format::kFlagDataDescriptor) != 0 && currentMember != nullptr
-                                  ? currentMember->crc32
-                                  : localHeader.crc32;
-    return memberCrc == expected ? result : 2;
+    const uint32_t expected =
+        (member.localHeader.flags & format::kFlagDataDescriptor) != 0 && member.currentMember != nullptr
+            ? member.currentMember->crc32
+            : member.localHeader.crc32;
+    return member.memberCrc == expected ? result : 2;
 }
 
 int Cunzip::ReportSizeMismatch(bool longer) {
     ReportDecoderFailure(longer ? "more data than declared to " : "less data than declared to ",
-                         localHeader.method == format::kMethodDeflated ? "inflate" : "extract");
-    return 2;
+                         member.localHeader.method == format::kMethodDeflated ? "inflate" : "extract");
+    return kRunError;
 }
 
 }  // namespace tovra::extract

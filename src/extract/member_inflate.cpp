@@ -9,6 +9,7 @@
 #include "extract/member_codec_io.h"
 #include "extract/message_caption.h"
 #include "extract/process_state.h"
+#include "extract/run_results.h"
 #include "platform/platform.h"
 
 namespace tovra::extract {
@@ -22,31 +23,31 @@ void Cunzip::ReportDecoderFailure(const char* cause, const char* methodWord) {
         format = quiet != 0 ? "error:  %s%s %s" : "error:  %s%s";
     }
     char text[600];
-    std::snprintf(text, sizeof text, format.c_str(), cause, methodWord, nameBuffer);
+    std::snprintf(text, sizeof text, format.c_str(), cause, methodWord, member.nameBuffer);
     platform::ShowMessage(parentWindow, platform::AnsiToUtf8(text), kMessageCaption, platform::MessageIcon::kStop,
                           platform::MessageButtons::kOk);
 }
 
 int Cunzip::InflateMember() {
     MemberCodecIo io(*this);
-    codecs::Inflater inflater(io, io, outputBuffer, DeclaredUncompressedSize());
+    codecs::Inflater inflater(io, io, output.outputBuffer, DeclaredUncompressedSize());
     const int result = inflater.Inflate();
     // Stopped by the flush at the declared size: ExtractMember reports that
     // (or the cancel or failed write that came with it).
-    if (sizeExceeded != 0) {
-        return 0;
+    if (output.sizeExceeded != 0) {
+        return kRunOk;
     }
     // The decoder stops with the sink's own code after a cancel or a failed
     // write; those are told by the engine's flags, not by the code.
     if (result == 0 || cancelSeen != 0 || ProcessState().WriteFailureState != 0) {
-        return result == 0 ? 0 : (cancelSeen != 0 ? 2 : 50);
+        return result == 0 ? kRunOk : (cancelSeen != 0 ? kRunError : kRunOutputFailed);
     }
     if (result == codecs::kInflateNoMemory) {
         ReportDecoderFailure("not enough memory to ", "inflate");
-        return 6;
+        return kRunDecoderNoMemory;
     }
     ReportDecoderFailure("invalid compressed data to ", "inflate");
-    return 2;
+    return kRunError;
 }
 
 }  // namespace tovra::extract

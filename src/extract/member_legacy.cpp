@@ -8,6 +8,7 @@
 #include "extract/Cunzip.h"
 #include "extract/member_codec_io.h"
 #include "extract/process_state.h"
+#include "extract/run_results.h"
 
 namespace tovra::extract {
 namespace {
@@ -20,38 +21,39 @@ bool StoppedBySink(const Cunzip& context) { return context.cancelSeen != 0 || Pr
 
 int Cunzip::UnshrinkMember() {
     MemberCodecIo io(*this);
-    codecs::Unshrinker unshrinker(io, io, outputBuffer);
+    codecs::Unshrinker unshrinker(io, io, output.outputBuffer);
     const int result = unshrinker.Unshrink();
-    if (result == 0) return 0;
-    if (StoppedBySink(*this)) return cancelSeen != 0 ? 2 : 50;
+    if (result == 0) return kRunOk;
+    if (StoppedBySink(*this)) return cancelSeen != 0 ? kRunError : kRunOutputFailed;
     return result;  // 2 damaged data, 6 out of memory
 }
 
 int Cunzip::UnreduceMember() {
     MemberCodecIo io(*this);
-    codecs::Unreducer unreducer(io, io, outputBuffer, localHeader.method - 1, DeclaredUncompressedSize());
+    codecs::Unreducer unreducer(io, io, output.outputBuffer, member.localHeader.method - 1, DeclaredUncompressedSize());
     const int result = unreducer.Unreduce();
-    if (result != 0 && StoppedBySink(*this)) return cancelSeen != 0 ? 2 : 50;
-    return 0;  // damaged data shows in the CRC
+    if (result != 0 && StoppedBySink(*this)) return cancelSeen != 0 ? kRunError : kRunOutputFailed;
+    return kRunOk;  // damaged data shows in the CRC
 }
 
 int Cunzip::ExplodeMember() {
     MemberCodecIo io(*this);
-    codecs::Exploder exploder(io, io, outputBuffer, localHeader.flags, compressedBytesLeft, DeclaredUncompressedSize());
+    codecs::Exploder exploder(io, io, output.outputBuffer, member.localHeader.flags, member.compressedBytesLeft,
+                              DeclaredUncompressedSize());
     const int result = exploder.Explode();
-    if (result == codecs::kExplodeOk) return 0;
-    if (StoppedBySink(*this)) return cancelSeen != 0 ? 2 : 50;
+    if (result == codecs::kExplodeOk) return kRunOk;
+    if (StoppedBySink(*this)) return cancelSeen != 0 ? kRunError : kRunOutputFailed;
     if (result == codecs::kExplodeInputMismatch) {
         // The whole size came out: input read beyond the member is damage,
         // input left over only a warning (the CRC still decides).
-        return exploder.InputDifference() < 0 ? 2 : 1;
+        return exploder.InputDifference() < 0 ? kRunError : kRunWarning;
     }
     if (result == codecs::kExplodeNoMemory) {
         ReportDecoderFailure("not enough memory to ", "explode");
-        return 6;
+        return kRunDecoderNoMemory;
     }
     ReportDecoderFailure("invalid compressed data to ", "explode");
-    return 2;
+    return kRunError;
 }
 
 }  // namespace tovra::extract

@@ -23,6 +23,7 @@
 #include "extract/Cunzip.h"
 #include "extract/member_codec_io.h"
 #include "extract/process_state.h"
+#include "extract/run_results.h"
 #include "format/crc32.h"
 #include "platform/platform.h"
 #include "platform/ui_host.h"
@@ -38,72 +39,72 @@ inline constexpr uint64_t kMaxMemoryBlock = 0xFFFFFFFFu;
 // ---------------------------------------------------------------- input
 
 int64_t Cunzip::TakeMemberInput(const uint8_t** data) {
-    if (compressedBytesLeft <= 0) {
+    if (member.compressedBytesLeft <= 0) {
         return 0;
     }
-    if (bytesLeft <= 0) {
+    if (reader.bytesLeft <= 0) {
         if (RefillInput() <= 0) {
             return 0;
         }
-        DecryptRefill(compressedBytesLeft);
+        DecryptRefill(member.compressedBytesLeft);
     }
-    int64_t n = std::min(bytesLeft, compressedBytesLeft);
-    if (decryptingMember) {
-        n = std::min<int64_t>(n, decryptedEnd - readPointer);
+    int64_t n = std::min(reader.bytesLeft, member.compressedBytesLeft);
+    if (member.decryptingMember) {
+        n = std::min<int64_t>(n, member.decryptedEnd - reader.readPointer);
         if (n <= 0) {
             return 0;
         }
     }
-    *data = readPointer;
-    readPointer += n;
-    bytesLeft -= n;
-    compressedBytesLeft -= n;
+    *data = reader.readPointer;
+    reader.readPointer += n;
+    reader.bytesLeft -= n;
+    member.compressedBytesLeft -= n;
     return n;
 }
 
 int Cunzip::NextMemberByte() {
-    if (compressedBytesLeft <= 0) {
+    if (member.compressedBytesLeft <= 0) {
         // Counted below zero on purpose: decoders read how far they ran past
         // the member's end.
-        --compressedBytesLeft;
+        --member.compressedBytesLeft;
         return -1;
     }
-    --compressedBytesLeft;
-    if (bytesLeft <= 0) {
+    --member.compressedBytesLeft;
+    if (reader.bytesLeft <= 0) {
         if (RefillInput() <= 0) {
             return -1;
         }
         // The byte being taken still belongs to the member.
-        DecryptRefill(compressedBytesLeft + 1);
+        DecryptRefill(member.compressedBytesLeft + 1);
     }
-    --bytesLeft;
-    return *readPointer++;
+    --reader.bytesLeft;
+    return *reader.readPointer++;
 }
 
 // ---------------------------------------------------------------- output
 
 bool Cunzip::BeginMemberOutput() {
-    memberCrc = 0;
-    bytesDone = 0;
-    declaredSize = DeclaredUncompressedSize();
-    sizeExceeded = 0;
-    writePending = 0;
+    member.memberCrc = 0;
+    output.bytesDone = 0;
+    member.declaredSize = DeclaredUncompressedSize();
+    output.sizeExceeded = 0;
+    output.writePending = 0;
     ProcessState().WriteFailureState = 0;
-    platform::CurrentUiHost().Progress(nameBuffer, 0, declaredSize);
-    if (memoryMode == 0 && options.test == 0 && writeBuffer == nullptr) {
-        writeBuffer.reset(new (std::nothrow) uint8_t[kWriteBufferSize]);
-        return writeBuffer != nullptr;
+    platform::CurrentUiHost().Progress(member.nameBuffer, 0, member.declaredSize);
+    if (memoryMode == 0 && options.test == 0 && output.writeBuffer == nullptr) {
+        output.writeBuffer.reset(new (std::nothrow) uint8_t[kWriteBufferSize]);
+        return output.writeBuffer != nullptr;
     }
     return true;
 }
 
 bool Cunzip::WritePending() {
-    if (writePending == 0) {
+    if (output.writePending == 0) {
         return true;
     }
-    const int64_t written = outputFile.Write(writeBuffer.get(), writePending);
-    const bool ok = written == static_cast<int64_t>(writePending);
-    writePending = 0;
+    const int64_t written = output.outputFile.Write(output.writeBuffer.get(), output.writePending);
+    const bool ok = written == static_cast<int64_t>(output.writePending);
+    output.writePending = 0;
     if (!ok) {
         ProcessState().WriteFailureState = 2;
     }
@@ -111,10 +112,10 @@ bool Cunzip::WritePending() {
 }
 
 bool Cunzip::GrowMemoryBlock(size_t needed) {
-    const size_t produced = static_cast<size_t>(memoryWritePointer - memoryBase);
+    const size_t produced = static_cast<size_t>(memoryWritePointer - output.memoryBase);
     // Doubling keeps the number of moves small; the +4 keeps a zero byte
     // behind the data, as the first block does.
-    uint64_t capacity = std::max<uint64_t>(uint64_t{memoryCapacity} * 2, uint64_t{produced} + needed + 4);
+    uint64_t capacity = std::max<uint64_t>(uint64_t{output.memoryCapacity} * 2, uint64_t{produced} + needed + 4);
     capacity = (capacity + 3) & ~uint64_t{3};
     if (uint64_t{produced} + needed >= kMaxMemoryBlock) {
         return false;
@@ -124,33 +125,33 @@ bool Cunzip::GrowMemoryBlock(size_t needed) {
     platform::MemoryHandle grown = platform::GlobalReAllocZeroed(memoryBlock, static_cast<size_t>(capacity));
     if (grown != nullptr) {
         memoryBlock = grown;
-        memoryCapacity = static_cast<uint32_t>(capacity);
+        output.memoryCapacity = static_cast<uint32_t>(capacity);
     }
-    memoryBase = static_cast<uint8_t*>(platform::GlobalLock(memoryBlock));
-    if (memoryBase == nullptr) {
+    output.memoryBase = static_cast<uint8_t*>(platform::GlobalLock(memoryBlock));
+    if (output.memoryBase == nullptr) {
         memoryWritePointer = nullptr;
         return false;
     }
-    memoryWritePointer = memoryBase + produced;
+    memoryWritePointer = output.memoryBase + produced;
     return grown != nullptr;
 }
 
 int Cunzip::FlushOutput(const uint8_t* data, size_t n) {
     // Nothing past the declared size is taken: the part up to it is written,
     // and the result stops the decoder before it makes any more.
-    const uint32_t room = bytesDone < declaredSize ? declaredSize - bytesDone : 0;
+    const uint32_t room = output.bytesDone < member.declaredSize ? member.declaredSize - output.bytesDone : 0;
     const bool exceeded = n > room;
     if (exceeded) {
         n = room;
-        sizeExceeded = 1;
+        output.sizeExceeded = 1;
     }
-    memberCrc = format::Crc32(memberCrc, data, n);
+    member.memberCrc = format::Crc32(member.memberCrc, data, n);
     ExtractProcessState& state = ProcessState();
     if (n == 0) {
-        return exceeded ? kFlushSizeExceeded : 0;
+        return exceeded ? kFlushSizeExceeded : kRunOk;
     }
     if (state.WriteFailureState != 0) {
-        return 50;
+        return kRunOutputFailed;
     }
     if (options.test != 0) {
         // Nothing is written.
@@ -158,59 +159,60 @@ int Cunzip::FlushOutput(const uint8_t* data, size_t n) {
         if (memoryWritePointer == nullptr) {
             state.WriteFailureState = 2;
         } else {
-            const size_t produced = static_cast<size_t>(memoryWritePointer - memoryBase);
+            const size_t produced = static_cast<size_t>(memoryWritePointer - output.memoryBase);
             // The block never takes bytes past its end: it grows first, and
             // when it cannot, the member fails as a failed write would.
-            if (memoryCapacity - produced <= n && !GrowMemoryBlock(n)) {
+            if (output.memoryCapacity - produced <= n && !GrowMemoryBlock(n)) {
                 state.WriteFailureState = 2;
             } else {
                 std::memcpy(memoryWritePointer, data, n);
                 memoryWritePointer += n;
             }
         }
-    } else if (writePending + n <= kWriteBufferSize) {
-        std::memcpy(writeBuffer.get() + writePending, data, n);
-        writePending += n;
+    } else if (output.writePending + n <= kWriteBufferSize) {
+        std::memcpy(output.writeBuffer.get() + output.writePending, data, n);
+        output.writePending += n;
     } else if (WritePending()) {
         if (n >= kWriteBufferSize) {
-            if (outputFile.Write(data, n) != static_cast<int64_t>(n)) {
+            if (output.outputFile.Write(data, n) != static_cast<int64_t>(n)) {
                 state.WriteFailureState = 2;
             }
         } else {
-            std::memcpy(writeBuffer.get(), data, n);
-            writePending = n;
+            std::memcpy(output.writeBuffer.get(), data, n);
+            output.writePending = n;
         }
     }
     // Progress every progressInterval flushes (the first after
     // progressCountdown of them), then the cancel request is copied.
-    bytesDone += static_cast<uint32_t>(n);
+    output.bytesDone += static_cast<uint32_t>(n);
     if (--progressCountdown <= 0) {
-        platform::CurrentUiHost().Progress(nameBuffer, bytesDone, declaredSize);
+        platform::CurrentUiHost().Progress(member.nameBuffer, output.bytesDone, member.declaredSize);
         progressCountdown = progressInterval > 0 ? progressInterval : 1;
     }
     PollCancel();
     if (state.WriteFailureState == 2) {
-        return 50;
+        return kRunOutputFailed;
     }
-    return exceeded ? kFlushSizeExceeded : 0;
+    return exceeded ? kFlushSizeExceeded : kRunOk;
 }
 
 // ---------------------------------------------------------------- codec adapter
 
 const uint8_t* MemberCodecIo::Buffered(size_t& count) {
-    int64_t n = std::min(context_.bytesLeft, context_.compressedBytesLeft);
+    int64_t n = std::min(context_.reader.bytesLeft, context_.member.compressedBytesLeft);
     // An encrypted member's bytes are handed out only as far as they are
     // decrypted.
-    if (context_.decryptingMember) n = std::min<int64_t>(n, context_.decryptedEnd - context_.readPointer);
+    if (context_.member.decryptingMember)
+        n = std::min<int64_t>(n, context_.member.decryptedEnd - context_.reader.readPointer);
     count = n > 0 ? static_cast<size_t>(n) : 0;
-    return context_.readPointer;
+    return context_.reader.readPointer;
 }
 
 void MemberCodecIo::Consume(size_t n) {
     const auto consumed = static_cast<int64_t>(n);
-    context_.readPointer += n;
-    context_.bytesLeft -= consumed;
-    context_.compressedBytesLeft -= consumed;
+    context_.reader.readPointer += n;
+    context_.reader.bytesLeft -= consumed;
+    context_.member.compressedBytesLeft -= consumed;
 }
 
 int MemberCodecIo::FlushWindow(const uint8_t* data, size_t count) {
@@ -218,7 +220,7 @@ int MemberCodecIo::FlushWindow(const uint8_t* data, size_t count) {
     if (result != 0) {
         return result;
     }
-    return context_.cancelSeen != 0 ? 2 : 0;
+    return context_.cancelSeen != 0 ? kRunError : kRunOk;
 }
 
 }  // namespace tovra::extract

@@ -35,47 +35,47 @@ inline constexpr int kMaxQuestions = 3;
 }  // namespace
 
 void Cunzip::DecryptBytes(uint8_t* data, size_t count) {
-    codecs::TraditionalCipher cipher(crcTable);
-    cipher.SetKeys(cipherKeys);
+    codecs::TraditionalCipher cipher(member.crcTable);
+    cipher.SetKeys(member.cipherKeys);
     cipher.DecryptBytes(data, count);
-    cipherKeys = cipher.Keys();
+    member.cipherKeys = cipher.Keys();
 }
 
 void Cunzip::DecryptRefill(int64_t memberBytes) {
-    if (!decryptingMember) return;
-    const int64_t n = std::min(bytesLeft, memberBytes);
+    if (!member.decryptingMember) return;
+    const int64_t n = std::min(reader.bytesLeft, memberBytes);
     if (n <= 0) {
-        decryptedEnd = readPointer;
+        member.decryptedEnd = reader.readPointer;
         return;
     }
-    DecryptBytes(readPointer, static_cast<size_t>(n));
-    decryptedEnd = readPointer + n;
+    DecryptBytes(reader.readPointer, static_cast<size_t>(n));
+    member.decryptedEnd = reader.readPointer + n;
 }
 
 int Cunzip::CheckPassword(const uint8_t* header) {
-    codecs::TraditionalCipher cipher(crcTable);
-    cipher.SetPassword(passwordBuffer.get());
+    codecs::TraditionalCipher cipher(member.crcTable);
+    cipher.SetPassword(member.passwordBuffer.get());
     // With a data descriptor the CRC was not known when the header was made:
     // the check byte is the high byte of the DOS time instead.
-    const uint8_t check = (localHeader.flags & format::kFlagDataDescriptor) != 0
-                              ? static_cast<uint8_t>(localHeader.dosDateTime >> 8)
-                              : static_cast<uint8_t>(localHeader.crc32 >> 24);
+    const uint8_t check = (member.localHeader.flags & format::kFlagDataDescriptor) != 0
+                              ? static_cast<uint8_t>(member.localHeader.dosDateTime >> 8)
+                              : static_cast<uint8_t>(member.localHeader.crc32 >> 24);
     if (!cipher.CheckHeader(header, check)) return -1;
-    cipherKeys = cipher.Keys();  // they go on after the header
-    decryptingMember = true;
-    decryptedEnd = readPointer;
-    DecryptRefill(compressedBytesLeft);
+    member.cipherKeys = cipher.Keys();  // they go on after the header
+    member.decryptingMember = true;
+    member.decryptedEnd = reader.readPointer;
+    DecryptRefill(member.compressedBytesLeft);
     return 0;
 }
 
 bool Cunzip::PasswordStep(int* result) {
-    decryptingMember = false;
+    member.decryptingMember = false;
     // A method without a decoder cannot use any password: no question, the
     // member is reported by ExtractMember.
-    if (!MethodHasDecoder(localHeader.method)) return true;
+    if (!MethodHasDecoder(member.localHeader.method)) return true;
     // A member too short to hold its encryption header is damaged: no
     // password can make it whole, so none is asked for.
-    if (compressedBytesLeft < static_cast<int64_t>(codecs::kEncryptionHeaderSize)) {
+    if (member.compressedBytesLeft < static_cast<int64_t>(codecs::kEncryptionHeaderSize)) {
         *result = std::max(*result, 2);
         return false;
     }
@@ -83,42 +83,42 @@ bool Cunzip::PasswordStep(int* result) {
     for (uint8_t& byte : header) byte = static_cast<uint8_t>(NextMemberByte());
 
     bool& first = FirstEncryptedMemberFlag();
-    if (first || !passwordBuffer) {
+    if (first || !member.passwordBuffer) {
         first = false;
-        passwordGaveUp = 0;
-        passwordBuffer.reset(new (std::nothrow) char[kPasswordBufferSize]());
-        if (!passwordBuffer) {
+        member.passwordGaveUp = 0;
+        member.passwordBuffer.reset(new (std::nothrow) char[kPasswordBufferSize]());
+        if (!member.passwordBuffer) {
             *result = std::max(*result, 5);
             return false;
         }
     } else {
         if (CheckPassword(header) == 0) return true;
-        if (passwordGaveUp != 0) {
-            ++givenUpMembers;
+        if (member.passwordGaveUp != 0) {
+            ++counters.givenUpMembers;
             return false;
         }
     }
 
     for (int asked = 1;; ++asked) {
         std::string answer;
-        const bool given = platform::CurrentUiHost().AskPassword(parentWindow, nameBuffer, &answer);
+        const bool given = platform::CurrentUiHost().AskPassword(parentWindow, member.nameBuffer, &answer);
         // A password the buffer cannot hold is refused as it stands: cutting
         // it would try a password nobody typed.
         const bool tooLong = given && answer.size() > kMaxPasswordLength;
         if (given && !tooLong) {
-            std::memcpy(passwordBuffer.get(), answer.data(), answer.size());
-            passwordBuffer[answer.size()] = '\0';
+            std::memcpy(member.passwordBuffer.get(), answer.data(), answer.size());
+            member.passwordBuffer[answer.size()] = '\0';
         }
         if (!tooLong) {
             if (CheckPassword(header) == 0) return true;
-            if (passwordBuffer[0] == '\0') {
-                passwordGaveUp = 1;
-                ++givenUpMembers;
+            if (member.passwordBuffer[0] == '\0') {
+                member.passwordGaveUp = 1;
+                ++counters.givenUpMembers;
                 return false;
             }
         }
         if (asked == kMaxQuestions) {
-            ++givenUpMembers;
+            ++counters.givenUpMembers;
             return false;
         }
     }

@@ -9,6 +9,7 @@
 
 #include "extract/Cunzip.h"
 #include "extract/member_acceptance.h"
+#include "extract/run_results.h"
 #include "format/zip_values.h"
 
 namespace tovra::extract {
@@ -42,14 +43,14 @@ void MarkOverlappingSpans(MemberSpan* spans, size_t count, uint8_t* overlapping)
 }
 
 int Cunzip::FindOverlappingMembers() {
-    const uint32_t entries = endRecord.totalEntries;
-    overlappingEntries.reset(new (std::nothrow) uint8_t[entries + 1]());
+    const uint32_t entries = reader.endRecord.totalEntries;
+    member.overlappingEntries.reset(new (std::nothrow) uint8_t[entries + 1]());
     std::unique_ptr<MemberSpan[]> spans(new (std::nothrow) MemberSpan[entries + 1]);
-    if (!overlappingEntries || !spans) {
-        overlappingEntries.reset();
-        return 5;
+    if (!member.overlappingEntries || !spans) {
+        member.overlappingEntries.reset();
+        return kRunOutOfMemory;
     }
-    overlapEntryCount = entries;
+    member.overlapEntryCount = entries;
 
     // The walk stops quietly where the directory is damaged: the member loop
     // meets the same damage and reports it.
@@ -58,7 +59,7 @@ int Cunzip::FindOverlappingMembers() {
     for (uint32_t entry = 0; entry < entries; ++entry) {
         uint8_t signature[4];
         uint8_t body[format::kCentralHeaderBodySize];
-        if (ReadArchiveBytes(signature, 4) != 4 || std::memcmp(signature, centralSignature, 4) != 0 ||
+        if (ReadArchiveBytes(signature, 4) != 4 || std::memcmp(signature, reader.centralSignature, 4) != 0 ||
             ReadArchiveBytes(body, sizeof body) != sizeof body) {
             break;
         }
@@ -68,7 +69,7 @@ int Cunzip::FindOverlappingMembers() {
         const int64_t fields = int64_t{header.nameLength} + header.extraLength + header.commentLength;
         if (fields != 0 && SeekArchive(ReaderPosition() + fields) != 0) break;
     }
-    MarkOverlappingSpans(spans.get(), count, overlappingEntries.get());
+    MarkOverlappingSpans(spans.get(), count, member.overlappingEntries.get());
 
     // A span that overlaps another but has no local header at its start is a
     // damaged offset, not data: the member loop reports it as such, and it
@@ -76,21 +77,21 @@ int Cunzip::FindOverlappingMembers() {
     // looked at, so a sound archive costs no read here.
     size_t kept = 0;
     for (size_t i = 0; i < count; ++i) {
-        if (overlappingEntries[spans[i].entry] == 0 || LocalHeaderAt(spans[i].start)) spans[kept++] = spans[i];
+        if (member.overlappingEntries[spans[i].entry] == 0 || LocalHeaderAt(spans[i].start)) spans[kept++] = spans[i];
     }
     if (kept < count) {
-        std::fill(overlappingEntries.get(), overlappingEntries.get() + entries, uint8_t{0});
-        MarkOverlappingSpans(spans.get(), kept, overlappingEntries.get());
+        std::fill(member.overlappingEntries.get(), member.overlappingEntries.get() + entries, uint8_t{0});
+        MarkOverlappingSpans(spans.get(), kept, member.overlappingEntries.get());
     }
-    return SeekArchive(directoryStart) != 0 ? 51 : 0;
+    return SeekArchive(directoryStart) != 0 ? kRunArchiveEnded : kRunOk;
 }
 
 bool Cunzip::LocalHeaderAt(uint64_t offset) {
     // With the preamble correction, or without it, as the member loop tries.
-    for (int64_t position : {static_cast<int64_t>(offset) + extraBytes, static_cast<int64_t>(offset)}) {
+    for (int64_t position : {static_cast<int64_t>(offset) + reader.extraBytes, static_cast<int64_t>(offset)}) {
         uint8_t signature[4];
         if (position >= 0 && SeekArchive(position) == 0 && ReadArchiveBytes(signature, 4) == 4 &&
-            std::memcmp(signature, localSignature, 4) == 0) {
+            std::memcmp(signature, reader.localSignature, 4) == 0) {
             return true;
         }
     }
@@ -98,7 +99,8 @@ bool Cunzip::LocalHeaderAt(uint64_t offset) {
 }
 
 bool Cunzip::EntryOverlaps(uint32_t entry) const {
-    return overlappingEntries != nullptr && entry < overlapEntryCount && overlappingEntries[entry] != 0;
+    return member.overlappingEntries != nullptr && entry < member.overlapEntryCount &&
+           member.overlappingEntries[entry] != 0;
 }
 
 }  // namespace tovra::extract

@@ -159,27 +159,27 @@ MappedName MapMemberName(const char* name, bool keepPaths, const platform::FileN
 }
 
 int Cunzip::MapOutputPath() {
-    nameWarning = 0;
+    output.nameWarning = 0;
     if (memoryMode != 0) {
         return kMapGoOn;
     }
-    const MappedName mapped = MapMemberName(nameBuffer, options.keepPaths != 0);
+    const MappedName mapped = MapMemberName(member.nameBuffer, options.keepPaths != 0);
     if (mapped.unsafe || mapped.kind == MappedKind::kNothing) {
         // The run result becomes at least 1 through nameWarning (read by
         // PrepareMemberOutput), whatever happens to the member.
-        nameWarning = 1;
+        output.nameWarning = 1;
         const bool written = mapped.kind != MappedKind::kNothing;
-        platform::ShowMessage(
-            parentWindow,
-            platform::AnsiToUtf8(nameBuffer) + (written ? "\n出力先ディレクトリの外を指す部分を取り除いて展開します。"
-                                                        : "\n出力先ディレクトリの外を指す名前のため、展開しません。"),
-            kMessageCaption, platform::MessageIcon::kExclamation, platform::MessageButtons::kOk);
+        platform::ShowMessage(parentWindow,
+                              platform::AnsiToUtf8(member.nameBuffer) +
+                                  (written ? "\n出力先ディレクトリの外を指す部分を取り除いて展開します。"
+                                           : "\n出力先ディレクトリの外を指す名前のため、展開しません。"),
+                              kMessageCaption, platform::MessageIcon::kExclamation, platform::MessageButtons::kOk);
         if (!written) {
             return kMapNothingLeft;
         }
     }
 
-    outputPath = outputDirectory + mapped.path;
+    output.outputPath = outputDirectory + mapped.path;
     // Without kept paths every file goes straight into the output directory,
     // which is created here when it is missing (for a directory entry too).
     const std::string directories =

@@ -18,13 +18,13 @@ namespace tovra::extract {
 
 int Cunzip::DecideOverwrite() {
     ExtractProcessState& state = ProcessState();
-    outputExisted = 1;  // unknown counts as existing: attributes are then always set
+    output.outputExisted = 1;  // unknown counts as existing: attributes are then always set
     if (options.noExistenceCheck != 0) {
         return options.freshen != 0 ? kOverwriteSkip : kOverwriteExtract;
     }
     platform::FileStatus disk;
-    if (!platform::GetFileStatus(outputPath, &disk) || !disk.exists) {
-        outputExisted = 0;
+    if (!platform::GetFileStatus(output.outputPath, &disk) || !disk.exists) {
+        output.outputExisted = 0;
         return options.freshen != 0 ? kOverwriteSkip : kOverwriteExtract;
     }
 
@@ -40,7 +40,7 @@ int Cunzip::DecideOverwrite() {
     }
 
     platform::OverwriteQuestion question;
-    for (const char* p = nameBuffer; *p != '\0';) {
+    for (const char* p = member.nameBuffer; *p != '\0';) {
         const char* next = platform::NextChar(p);
         if (next == p + 1 && *p == '/') {
             question.path += '\\';
@@ -50,7 +50,7 @@ int Cunzip::DecideOverwrite() {
         p = next;
     }
     question.memberTime = memberTime;
-    question.memberSize = localHeader.uncompressedSize;
+    question.memberSize = member.localHeader.uncompressedSize;
     question.diskTime = disk.modificationTime;
     question.diskSize = disk.size;
     platform::Beep(platform::kBeepAsterisk);
@@ -72,7 +72,7 @@ int Cunzip::DecideOverwrite() {
 int Cunzip::PrepareMemberOutput(bool* extract) {
     *extract = false;
     const int mapped = MapOutputPath();
-    int raise = nameWarning != 0 ? 1 : 0;
+    int raise = output.nameWarning != 0 ? 1 : 0;
     switch (mapped) {
         case kMapGoOn:
             break;

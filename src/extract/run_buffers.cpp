@@ -16,8 +16,8 @@ Cunzip::~Cunzip() {
     ReleaseRunBuffers();
     delete[] recordBuffer;
     recordBuffer = nullptr;
-    delete[] crcTable;  // held only while the member loop runs
-    crcTable = nullptr;
+    delete[] member.crcTable;  // held only while the member loop runs
+    member.crcTable = nullptr;
     // outputFile, recordFile and the archive file itself close in their own
     // destructors.
 }
@@ -26,25 +26,25 @@ bool Cunzip::AllocateRunBuffers() {
     ReleaseRunBuffers();
     // Zero-filled so that nothing of an earlier run, or of the heap, can ever
     // be read back as archive data or as a name.
-    nameBuffer = new (std::nothrow) char[kNameBufferSize]();
-    inputBuffer = new (std::nothrow) uint8_t[kInputBufferSize]();
-    outputBuffer = new (std::nothrow) uint8_t[kOutputBufferSize]();
-    if (nameBuffer == nullptr || inputBuffer == nullptr || outputBuffer == nullptr) {
+    member.nameBuffer = new (std::nothrow) char[kNameBufferSize]();
+    reader.inputBuffer = new (std::nothrow) uint8_t[kInputBufferSize]();
+    output.outputBuffer = new (std::nothrow) uint8_t[kOutputBufferSize]();
+    if (member.nameBuffer == nullptr || reader.inputBuffer == nullptr || output.outputBuffer == nullptr) {
         ReleaseRunBuffers();
         return false;
     }
-    inputEnd = inputBuffer + kInputBlockSize;
+    reader.inputEnd = reader.inputBuffer + kInputBlockSize;
     return true;
 }
 
 void Cunzip::ReleaseRunBuffers() {
-    delete[] nameBuffer;
-    delete[] inputBuffer;
-    delete[] outputBuffer;
-    nameBuffer = nullptr;
-    inputBuffer = nullptr;
-    inputEnd = nullptr;
-    outputBuffer = nullptr;
+    delete[] member.nameBuffer;
+    delete[] reader.inputBuffer;
+    delete[] output.outputBuffer;
+    member.nameBuffer = nullptr;
+    reader.inputBuffer = nullptr;
+    reader.inputEnd = nullptr;
+    output.outputBuffer = nullptr;
 }
 
 }  // namespace tovra::extract

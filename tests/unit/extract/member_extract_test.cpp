@@ -53,7 +53,7 @@ protected:
         ProcessState() = ExtractProcessState{};
         ASSERT_TRUE(context.AllocateRunBuffers());
         member.attributeByte = platform::kAttrArchive;
-        context.currentMember = &member;
+        context.MemberForTest().currentMember = &member;
     }
     void TearDown() override {
         if (context.memoryBlock != nullptr) platform::GlobalFree(context.memoryBlock);
@@ -78,10 +78,10 @@ protected:
         ASSERT_TRUE(context.Open(archive, platform::OpenMode::kRead));
         context.ResetReader();
         ASSERT_EQ(context.SeekArchive(static_cast<int64_t>(preamble + sizeof fixed + name.size())), 0);
-        context.localHeader = h;
-        context.uncompressedSize = h.uncompressedSize;
-        context.compressedBytesLeft = h.compressedSize;
-        context.outputPath = scratch / "out.bin";
+        context.MemberForTest().localHeader = h;
+        context.MemberForTest().uncompressedSize = h.uncompressedSize;
+        context.MemberForTest().compressedBytesLeft = h.compressedSize;
+        context.OutputForTest().outputPath = scratch / "out.bin";
     }
     static format::LocalHeader Header(uint16_t method, const std::string& plain, const std::string& stored) {
         format::LocalHeader h;
@@ -111,25 +111,25 @@ TEST_F(MemberExtract, StoredMemberGetsItsBytesTimeAndReadOnly) {
     Position(Header(0, plain, plain), plain);
     member.attributeByte = platform::kAttrArchive | platform::kAttrReadOnly;
     EXPECT_EQ(context.ExtractMember(), 0);
-    EXPECT_EQ(test::ReadWholeFile(context.outputPath), plain);
+    EXPECT_EQ(test::ReadWholeFile(context.Output().outputPath), plain);
     platform::FileStatus status;
-    ASSERT_TRUE(platform::GetFileStatus(context.outputPath, &status));
+    ASSERT_TRUE(platform::GetFileStatus(context.Output().outputPath, &status));
     int64_t expected = 0;
     ASSERT_TRUE(format::DosTimeToUnix(kMemberDos, &expected));
     EXPECT_EQ(status.modificationTime, expected);
-    EXPECT_NE(platform::GetAttributes(context.outputPath) & platform::kAttrReadOnly, 0);
-    EXPECT_EQ(context.memberCrc, Crc(plain));
+    EXPECT_NE(platform::GetAttributes(context.Output().outputPath) & platform::kAttrReadOnly, 0);
+    EXPECT_EQ(context.Member().memberCrc, Crc(plain));
 }
 
 TEST_F(MemberExtract, ExistingReadOnlyAttributeIsClearedWhenTheMemberIsWritable) {
     const std::string plain = "replacement";
     Position(Header(0, plain, plain), plain);
-    ASSERT_TRUE(test::WriteWholeFile(context.outputPath, "old"));
-    context.outputExisted = 1;
+    ASSERT_TRUE(test::WriteWholeFile(context.Output().outputPath, "old"));
+    context.OutputForTest().outputExisted = 1;
     member.attributeByte = platform::kAttrArchive;
     EXPECT_EQ(context.ExtractMember(), 0);
-    EXPECT_EQ(platform::GetAttributes(context.outputPath) & platform::kAttrReadOnly, 0);
-    EXPECT_EQ(test::ReadWholeFile(context.outputPath), plain);
+    EXPECT_EQ(platform::GetAttributes(context.Output().outputPath) & platform::kAttrReadOnly, 0);
+    EXPECT_EQ(test::ReadWholeFile(context.Output().outputPath), plain);
 }
 
 TEST_F(MemberExtract, CrcMismatchIsAnErrorAndTheFileStays) {
@@ -138,7 +138,7 @@ TEST_F(MemberExtract, CrcMismatchIsAnErrorAndTheFileStays) {
     h.crc32 ^= 1;
     Position(h, plain);
     EXPECT_EQ(context.ExtractMember(), 2);
-    EXPECT_EQ(test::ReadWholeFile(context.outputPath), plain);
+    EXPECT_EQ(test::ReadWholeFile(context.Output().outputPath), plain);
 }
 
 TEST_F(MemberExtract, DataDescriptorMemberIsCheckedAgainstTheCentralCrc) {
@@ -176,7 +176,7 @@ TEST_F(MemberExtract, BackReferenceAcrossTheWindowWrap) {
     ASSERT_LT(packed.size(), 30000u);
     Position(Header(8, plain, packed), packed);
     EXPECT_EQ(context.ExtractMember(), 0);
-    EXPECT_EQ(test::ReadWholeFile(context.outputPath), plain);
+    EXPECT_EQ(test::ReadWholeFile(context.Output().outputPath), plain);
 }
 
 TEST_F(MemberExtract, CorruptDeflateDataIsReported) {
@@ -194,7 +194,7 @@ TEST_F(MemberExtract, TestModeWritesNothing) {
     context.options.test = 1;
     Position(Header(0, plain, plain), plain);
     EXPECT_EQ(context.ExtractMember(), 0);
-    EXPECT_FALSE(platform::FileExists(context.outputPath));
+    EXPECT_FALSE(platform::FileExists(context.Output().outputPath));
     format::LocalHeader bad = Header(0, plain, plain);
     bad.crc32 ^= 0x80000000u;
     Position(bad, plain);
@@ -205,7 +205,7 @@ TEST_F(MemberExtract, FailedWriteIsAnOutputFailure) {
     if (!platform::FileExists("/dev/full")) GTEST_SKIP() << "needs /dev/full";
     const std::string plain = test::PatternBytes(1000);
     Position(Header(0, plain, plain), plain);
-    context.outputPath = "/dev/full";
+    context.OutputForTest().outputPath = "/dev/full";
     EXPECT_EQ(context.ExtractMember(), 50);
     EXPECT_EQ(ProcessState().WriteFailureState, 2);
 }
@@ -227,7 +227,7 @@ TEST_F(MemberExtract, ProgressIsReportedAndACancelStopsTheMember) {
     Position(Header(8, plain, packed), packed);
     EXPECT_EQ(context.ExtractMember(), 2);
     EXPECT_EQ(context.cancelSeen, 1);
-    EXPECT_LT(test::ReadWholeFile(context.outputPath)->size(), plain.size());
+    EXPECT_LT(test::ReadWholeFile(context.Output().outputPath)->size(), plain.size());
 }
 
 TEST_F(MemberExtract, MemoryBlockFromTheLocalSize) {
@@ -237,7 +237,7 @@ TEST_F(MemberExtract, MemoryBlockFromTheLocalSize) {
     EXPECT_EQ(context.ExtractMember(), 0);
     EXPECT_EQ(context.memorySize, 10u);
     EXPECT_EQ(MemoryContents(), plain + std::string(2, '\0'));
-    EXPECT_FALSE(platform::FileExists(context.outputPath));
+    EXPECT_FALSE(platform::FileExists(context.Output().outputPath));
 }
 
 TEST_F(MemberExtract, MemoryBlockNeverTakesMoreThanTheDeclaredSize) {
@@ -301,7 +301,7 @@ TEST_F(MemberExtract, OutputNeverExceedsTheDeclaredSize) {
     for (const DeclaredSizeCase& c : cases) {
         SCOPED_TRACE(c.what);
         ui.messages.clear();
-        std::snprintf(context.nameBuffer, kNameBufferSize, "%s", "member.bin");
+        std::snprintf(context.MemberForTest().nameBuffer, kNameBufferSize, "%s", "member.bin");
         const std::string plain = test::PatternBytes(c.real, 11);
         const std::string packed = c.method == 8 ? RawDeflate(plain, 6) : plain;
         format::LocalHeader h = Header(c.method, plain, packed);
@@ -314,9 +314,9 @@ TEST_F(MemberExtract, OutputNeverExceedsTheDeclaredSize) {
             h.crc32 = h.uncompressedSize = 0;
         }
         Position(h, packed);
-        context.outputPath = scratch / ("out" + std::to_string(n++));
+        context.OutputForTest().outputPath = scratch / ("out" + std::to_string(n++));
         EXPECT_EQ(context.ExtractMember(), c.result);
-        const std::optional<std::string> written = test::ReadWholeFile(context.outputPath);
+        const std::optional<std::string> written = test::ReadWholeFile(context.Output().outputPath);
         EXPECT_EQ(written ? static_cast<long>(written->size()) : -1L, c.fileSize);
         if (written) {
             EXPECT_EQ(*written, plain.substr(0, written->size()));
@@ -357,8 +357,8 @@ TEST_F(MemberExtract, DecodingStopsSoonAfterTheDeclaredSize) {
     context.options.test = 1;
     Position(h, packed);
     EXPECT_EQ(context.ExtractMember(), 2);
-    EXPECT_GT(context.compressedBytesLeft, static_cast<int64_t>(packed.size() * 9 / 10));
-    EXPECT_EQ(context.bytesDone, 100u);
+    EXPECT_GT(context.Member().compressedBytesLeft, static_cast<int64_t>(packed.size() * 9 / 10));
+    EXPECT_EQ(context.Output().bytesDone, 100u);
 }
 
 TEST_F(MemberExtract, MemoryBlockSizedFromTheCentralSize) {

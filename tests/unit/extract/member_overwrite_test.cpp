@@ -26,21 +26,21 @@ protected:
     void SetUp() override {
         ProcessState() = ExtractProcessState{};
         context.AllocateRunBuffers();
-        std::snprintf(context.nameBuffer, kNameBufferSize, "%s", "dir/file.txt");
-        context.outputPath = scratch / "file.txt";
-        context.localHeader.uncompressedSize = 1234;
+        std::snprintf(context.MemberForTest().nameBuffer, kNameBufferSize, "%s", "dir/file.txt");
+        context.OutputForTest().outputPath = scratch / "file.txt";
+        context.MemberForTest().localHeader.uncompressedSize = 1234;
     }
     void TearDown() override { ProcessState() = ExtractProcessState{}; }
 
     // An existing output file dated between the two member times.
     void MakeExistingFile() {
-        ASSERT_TRUE(test::WriteWholeFile(context.outputPath, "old contents"));
+        ASSERT_TRUE(test::WriteWholeFile(context.Output().outputPath, "old contents"));
         int64_t older = 0;
         ASSERT_TRUE(format::DosTimeToUnix(kOlderDos, &older));
-        ASSERT_TRUE(platform::SetModificationTime(context.outputPath, older + 3600));
+        ASSERT_TRUE(platform::SetModificationTime(context.Output().outputPath, older + 3600));
     }
     int Decide(uint32_t memberDos) {
-        context.localHeader.dosDateTime = memberDos;
+        context.MemberForTest().localHeader.dosDateTime = memberDos;
         return context.DecideOverwrite();
     }
 
@@ -54,7 +54,7 @@ constexpr int kSkip = Cunzip::kOverwriteSkip;
 
 TEST_F(OverwriteDecision, MissingFile) {
     EXPECT_EQ(Decide(kNewerDos), kExtract);
-    EXPECT_EQ(context.outputExisted, 0);
+    EXPECT_EQ(context.Output().outputExisted, 0);
     context.options.freshen = context.options.update = 1;
     EXPECT_EQ(Decide(kNewerDos), kSkip);
     EXPECT_TRUE(ui.overwriteQuestions.empty());
@@ -98,7 +98,7 @@ TEST_F(OverwriteDecision, UpdateKeepsNewerFilesAndAsksAboutOlderOnes) {
     int64_t newer = 0;
     ASSERT_TRUE(format::DosTimeToUnix(kNewerDos, &newer));
     EXPECT_EQ(q.memberTime, newer);
-    EXPECT_EQ(context.outputExisted, 1);
+    EXPECT_EQ(context.Output().outputExisted, 1);
 }
 
 TEST_F(OverwriteDecision, OverwriteAllOrAssumeYesReplacesWithoutAsking) {
@@ -134,15 +134,15 @@ TEST_F(OverwriteDecision, PrepareSkipsDirectoryEntriesAndHostileLeftovers) {
     context.outputDirectory = scratch.WithSeparator();
     context.options.keepPaths = 1;
     bool extract = true;
-    std::snprintf(context.nameBuffer, kNameBufferSize, "%s", "sub/");
+    std::snprintf(context.MemberForTest().nameBuffer, kNameBufferSize, "%s", "sub/");
     EXPECT_EQ(context.PrepareMemberOutput(&extract), 0);
     EXPECT_FALSE(extract);
     EXPECT_TRUE(platform::IsDirectory(scratch / "sub"));
-    std::snprintf(context.nameBuffer, kNameBufferSize, "%s", "../x");
+    std::snprintf(context.MemberForTest().nameBuffer, kNameBufferSize, "%s", "../x");
     EXPECT_EQ(context.PrepareMemberOutput(&extract), 1);
     EXPECT_TRUE(extract);
-    EXPECT_EQ(context.outputPath, scratch.WithSeparator() + "x");
-    std::snprintf(context.nameBuffer, kNameBufferSize, "%s", "..");
+    EXPECT_EQ(context.Output().outputPath, scratch.WithSeparator() + "x");
+    std::snprintf(context.MemberForTest().nameBuffer, kNameBufferSize, "%s", "..");
     EXPECT_EQ(context.PrepareMemberOutput(&extract), 1);
     EXPECT_FALSE(extract);
 }

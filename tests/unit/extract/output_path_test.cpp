@@ -208,7 +208,7 @@ protected:
         context.outputDirectory = outputDirectory;
     }
     int Map(const std::string& name, bool keepPaths) {
-        std::snprintf(context.nameBuffer, kNameBufferSize, "%s", name.c_str());
+        std::snprintf(context.MemberForTest().nameBuffer, kNameBufferSize, "%s", name.c_str());
         context.options.keepPaths = keepPaths ? 1 : 0;
         return context.MapOutputPath();
     }
@@ -253,13 +253,13 @@ TEST_F(OutputPathOnDisk, HostileNamesStayInside) {
         SCOPED_TRACE(std::string(c.name) + (c.keepPaths ? " (j)" : ""));
         ui.messages.clear();
         ASSERT_EQ(Map(c.name, c.keepPaths), Cunzip::kMapGoOn);
-        EXPECT_EQ(context.nameWarning, 1);
+        EXPECT_EQ(context.Output().nameWarning, 1);
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].icon, platform::MessageIcon::kExclamation);
-        EXPECT_EQ(context.outputPath, outputDirectory + c.landing);
+        EXPECT_EQ(context.Output().outputPath, outputDirectory + c.landing);
         // The directories on the way exist inside, so the file can be opened.
-        std::FILE* f = std::fopen(context.outputPath.c_str(), "wb");
-        EXPECT_NE(f, nullptr) << context.outputPath;
+        std::FILE* f = std::fopen(context.Output().outputPath.c_str(), "wb");
+        EXPECT_NE(f, nullptr) << context.Output().outputPath;
         if (f != nullptr) std::fclose(f);
     }
     EXPECT_TRUE(NothingBesideOutput());
@@ -269,7 +269,7 @@ TEST_F(OutputPathOnDisk, NameWithNothingLeftIsSkippedWithWarning) {
     for (bool keepPaths : {false, true}) {
         ui.messages.clear();
         EXPECT_EQ(Map("../..", keepPaths), Cunzip::kMapNothingLeft);
-        EXPECT_EQ(context.nameWarning, 1);
+        EXPECT_EQ(context.Output().nameWarning, 1);
         EXPECT_EQ(ui.messages.size(), 1u);
     }
     EXPECT_TRUE(NothingBesideOutput());
@@ -277,16 +277,16 @@ TEST_F(OutputPathOnDisk, NameWithNothingLeftIsSkippedWithWarning) {
 
 TEST_F(OutputPathOnDisk, DirectoriesAreCreatedOnlyWithKeptPaths) {
     EXPECT_EQ(Map("a/b/c.txt", false), Cunzip::kMapGoOn);
-    EXPECT_EQ(context.outputPath, outputDirectory + "c.txt");
+    EXPECT_EQ(context.Output().outputPath, outputDirectory + "c.txt");
     EXPECT_FALSE(platform::IsDirectory(outputDirectory + "a"));
     EXPECT_EQ(Map("a/b/c.txt", true), Cunzip::kMapGoOn);
-    EXPECT_EQ(context.outputPath, outputDirectory + "a/b/c.txt");
+    EXPECT_EQ(context.Output().outputPath, outputDirectory + "a/b/c.txt");
     EXPECT_TRUE(platform::IsDirectory(outputDirectory + "a/b"));
     EXPECT_EQ(Map("d/e/", true), Cunzip::kMapDirectoryEntry);
     EXPECT_TRUE(platform::IsDirectory(outputDirectory + "d/e"));
     EXPECT_EQ(Map("f/", false), Cunzip::kMapDirectoryEntry);
     EXPECT_FALSE(platform::IsDirectory(outputDirectory + "f"));
-    EXPECT_EQ(context.nameWarning, 0);
+    EXPECT_EQ(context.Output().nameWarning, 0);
     EXPECT_TRUE(ui.messages.empty());
 }
 

@@ -24,10 +24,10 @@ protected:
         ASSERT_TRUE(test::WriteWholeFile(path, bytes));
         context.Close();
         ASSERT_TRUE(context.Open(path, platform::OpenMode::kRead));
-        context.archiveSize = static_cast<int64_t>(bytes.size());
+        context.ReaderForTest().archiveSize = static_cast<int64_t>(bytes.size());
         context.ResetReader();
         const uint8_t end[4] = {'P', 'K', 5, 6};
-        std::copy(end, end + 4, context.endSignature);
+        std::copy(end, end + 4, context.ReaderForTest().endSignature);
     }
     int Find(const std::string& bytes, int64_t searchLength = -1) {
         Open(bytes);
@@ -52,9 +52,9 @@ TEST_F(Reader, FindsTheEndRecordAroundTheFirstBlockSize) {
         for (size_t position : {size_t{0}, size - 22, (size - 22) / 2}) {
             SCOPED_TRACE(testing::Message() << "size " << size << " record at " << position);
             ASSERT_EQ(Find(EndRecordAt(position, size)), 0);
-            EXPECT_EQ(context.endRecordPosition, static_cast<int64_t>(position));
-            EXPECT_EQ(context.endRecord.centralDirOffset, position);
-            EXPECT_EQ(context.expectedEndRecordPosition, static_cast<int64_t>(position));
+            EXPECT_EQ(context.Reader().endRecordPosition, static_cast<int64_t>(position));
+            EXPECT_EQ(context.Reader().endRecord.centralDirOffset, position);
+            EXPECT_EQ(context.Reader().expectedEndRecordPosition, static_cast<int64_t>(position));
             // The reader stands right behind the record.
             EXPECT_EQ(context.ReaderPosition(), static_cast<int64_t>(position + 22));
         }
@@ -70,8 +70,8 @@ TEST_F(Reader, FindsASignatureSplitBetweenTwoBlocks) {
             const size_t size = 2 * 8192 + tailAfter + (22 - before > tailAfter ? 22 - before - tailAfter : 0);
             SCOPED_TRACE(testing::Message() << "before " << before << " size " << size);
             ASSERT_EQ(Find(EndRecordAt(position, size)), 0);
-            EXPECT_EQ(context.endRecordPosition, static_cast<int64_t>(position));
-            EXPECT_EQ(context.endRecord.centralDirOffset, position);
+            EXPECT_EQ(context.Reader().endRecordPosition, static_cast<int64_t>(position));
+            EXPECT_EQ(context.Reader().endRecord.centralDirOffset, position);
         }
     }
 }
@@ -80,8 +80,8 @@ TEST_F(Reader, TheEndRecordNearerTheEndWins) {
     std::string bytes = EndRecordAt(100, 9000);
     bytes += test::EndRecordBytes(0, 0, 7777);
     ASSERT_EQ(Find(bytes), 0);
-    EXPECT_EQ(context.endRecordPosition, 9000);
-    EXPECT_EQ(context.endRecord.centralDirOffset, 7777u);
+    EXPECT_EQ(context.Reader().endRecordPosition, 9000);
+    EXPECT_EQ(context.Reader().endRecord.centralDirOffset, 7777u);
 }
 
 TEST_F(Reader, SearchesOnlyTheGivenRangeUnlessAskedForTheWholeFile) {
@@ -90,7 +90,7 @@ TEST_F(Reader, SearchesOnlyTheGivenRangeUnlessAskedForTheWholeFile) {
     const std::string bytes = EndRecordAt(1000, 1000 + 22 + 65535) + std::string(20000, 'g');
     EXPECT_EQ(Find(bytes), 2);
     ASSERT_EQ(Find(bytes, static_cast<int64_t>(bytes.size())), 0);
-    EXPECT_EQ(context.endRecordPosition, 1000);
+    EXPECT_EQ(context.Reader().endRecordPosition, 1000);
 }
 
 TEST_F(Reader, RejectsFilesWithoutACompleteRecord) {

@@ -157,9 +157,7 @@ double CpuNow() {
     return t.tv_sec + t.tv_nsec * 1e-9;
 }
 
-double WallNow() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double WallNow() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 // Our test run of the whole archive; false unless every member tested sound.
 bool TestOurs(const std::string& path, Times& best) {
@@ -202,8 +200,8 @@ bool TestSevenZip(const std::string& path, Times& best) {
     int status = 0;
     rusage usage{};
     if (wait4(pid, &status, 0, &usage) != pid) return false;
-    const double cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec +
-                       usage.ru_stime.tv_usec * 1e-6;
+    const double cpu =
+        usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec * 1e-6;
     best.cpu = std::min(best.cpu, cpu);
     best.wall = std::min(best.wall, WallNow() - wall);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;

@@ -10,7 +10,7 @@ WINDOWS := $(BUILD)/windows
 FUZZ := $(BUILD)/fuzz
 CMAKE_FLAGS ?=
 
-.PHONY: all deps native windows asan fuzz run test test-format test-native test-asan test-windows test-fuzz bench clean
+.PHONY: all deps native windows asan fuzz fuzz-build run test test-format test-native test-asan test-windows test-fuzz bench clean
 
 all: native
 
@@ -30,7 +30,15 @@ windows: deps
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake $(CMAKE_FLAGS)
 	cmake --build $(WINDOWS) -j $(JOBS)
 
-fuzz: deps
+# Fuzzing: `make fuzz` builds the harnesses and runs each for FUZZ_SECONDS,
+# two at a time; CI's test-fuzz is that run.
+FUZZ_SECONDS ?= 30
+FUZZ_JOBS ?= 2
+
+fuzz: fuzz-build
+	bash scripts/run-fuzzers.sh -j $(FUZZ_JOBS) $(FUZZ) $(FUZZ_SECONDS)
+
+fuzz-build: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DTOVRA_FUZZ=ON -DTOVRA_BUILD_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build $(FUZZ) -j $(JOBS)
@@ -51,7 +59,6 @@ test-windows: windows
 	cd $(WINDOWS) && ctest --output-on-failure -j $(JOBS)
 
 test-fuzz: fuzz
-	bash scripts/run-fuzzers.sh $(FUZZ) 20
 
 test-format: deps
 	bash scripts/check-format.sh

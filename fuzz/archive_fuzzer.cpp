@@ -6,18 +6,21 @@
 // a listing with the whole-file end-record search, an extraction with paths
 // into a scratch directory of this process (emptied after every input), and
 // the extraction of every member into a memory block as UnzipExtractToMem
-// does it. The engine must come back with a result code every time, without
+// does it, and the enumeration (the record file of UnzipOpenArchive read back
+// as UnzipFindFirst/UnzipFindNext do, then closed). The engine must come back with a result code every time, without
 // touching memory it does not own and without hanging. Questions are
 // answered No / Cancel, silently.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "api/extract_context.h"
 #include "extract/Cunzip.h"
+#include "extract/listing_text.h"
 #include "extract/process_state.h"
 #include "platform/platform.h"
 #include "platform/ui_host.h"
@@ -145,6 +148,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string member = FirstCentralName(data, size);
         (void)context.ExtractToMemoryRun(nullptr, path.c_str(), member.c_str(), &block, &blockSize);
         if (block != nullptr) tovra::platform::GlobalFree(block);
+    }
+    {
+        tovra::api::ExtractContext context;
+        if (context.OpenForEnumeration(path.c_str()) == 0) {
+            // Every record is whole: reading stops at the file's end, at most
+            // once per central header the input can hold.
+            static uint8_t record[tovra::extract::kEntryRecordSize];
+            size_t records = 0;
+            for (int got = context.ReadRecord(record, true); got == 0; got = context.ReadRecord(record, false)) {
+                if (++records > size / 46 + 1) std::abort();
+            }
+        }
+        context.CloseEnumeration();
     }
     return 0;
 }

@@ -5,7 +5,7 @@ input layouts. Run from anywhere; it overwrites only the files it makes."""
 import os
 import zlib
 
-ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+ROOT = os.environ.get("TOVRA_FUZZ_CORPUS") or os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
 
 
 class Bits:

@@ -9,7 +9,8 @@ import os
 import sys
 import zipfile
 
-root = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'fuzz', 'corpus', 'update_reader')
+root = os.path.join(os.environ.get('TOVRA_FUZZ_CORPUS') or
+                    os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'fuzz', 'corpus'), 'update_reader')
 os.makedirs(root, exist_ok=True)
 
 
@@ -36,9 +37,12 @@ def build(streamed=False):
         info.extra = b'\x0a\x00\x04\x00abcd'
         info.comment = b'member comment'
         z.writestr(info, b'deflate me ' * 40, zipfile.ZIP_DEFLATED)
-        z.writestr('stored.bin', bytes(range(64)))
+        # Fixed times, so that every run writes the same bytes.
+        z.writestr(zipfile.ZipInfo('stored.bin', (2015, 6, 20, 13, 45, 30)), bytes(range(64)))
         z.writestr(zipfile.ZipInfo(b'\x93\xfa\x96\x7b.txt'.decode('cp437')), b'sjis')
-        z.writestr('dir/', b'')
+        directory = zipfile.ZipInfo('dir/', (2015, 6, 20, 13, 45, 30))
+        directory.external_attr = 0o40775 << 16 | 0x10
+        z.writestr(directory, b'')
     return bytes(target.buffer if streamed else target.getvalue())
 
 

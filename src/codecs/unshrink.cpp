@@ -36,6 +36,9 @@ namespace {
 constexpr uint16_t kNone = 0xFFFF;
 constexpr uint16_t kEndOfChain = kShrinkControlCode;
 constexpr unsigned kFirstFreeNode = kShrinkControlCode + 1;
+// Nodes from which clearing on several threads pays for starting them: one
+// thread clears about a million nodes in the time a team takes to start.
+constexpr int kParallelClearNodes = 1 << 20;
 
 struct ShrinkTable {
     uint16_t parent[kShrinkNodes];
@@ -65,12 +68,18 @@ public:
         t_.byte[kShrinkControlCode] = 0;
         // The one parallel loop of the library: iterations write only their
         // own node, so nothing needs a lock; the threads are joined at its end.
+        // Starting the team costs milliseconds of CPU time on a busy machine
+        // (the workers spin before they sleep), while clearing a table of
+        // 8192 nodes on one thread takes microseconds: the loop runs on
+        // several threads only for a range of kParallelClearNodes or more.
         uint16_t* const parent = t_.parent;
         uint16_t* const sibling = t_.sibling;
         uint16_t* const child = t_.child;
         uint8_t* const byte = t_.byte;
-#pragma omp parallel for schedule(static)
-        for (int i = static_cast<int>(kFirstFreeNode); i < static_cast<int>(kShrinkNodes); ++i) {
+        constexpr int first = static_cast<int>(kFirstFreeNode);
+        constexpr int end = static_cast<int>(kShrinkNodes);
+#pragma omp parallel for schedule(static) if (end - first >= kParallelClearNodes)
+        for (int i = first; i < end; ++i) {
             parent[i] = kNone;
             sibling[i] = kNone;
             child[i] = kNone;

@@ -5,7 +5,8 @@
 // writes its output into the caller's 32 KiB window, handing every full
 // window and the last part to a CodecSink. Its code table (8192 nodes and the
 // decode stack) is one heap block per member; the table's free links are
-// cleared by one parallel loop before decoding starts.
+// cleared by one loop before decoding starts (parallel only for tables far
+// larger than a shrunk member's, where a thread team pays for itself).
 //
 // Use by the extraction engine (one member):
 //     Unshrinker unshrinker(source, sink, context.outputBuffer);

@@ -98,9 +98,10 @@ int ExtractContext::RunCommandLine(platform::WindowHandle window, const char* co
     }
 
     // The window owns the engine's questions and messages; extraction and
-    // test runs show their progress in it, a plain listing never does.
+    // test runs show their progress in it (or, without one, on a host that
+    // draws progress itself), a plain listing never does.
     parentWindow = window;
-    if (window != nullptr && (options.listLevel == 0 || options.test != 0)) {
+    if (platform::RunShowsProgress(window) && (options.listLevel == 0 || options.test != 0)) {
         platform::CurrentUiHost().BeginRun(window, platform::ProgressMode::kExtraction);
         progressShown = 1;
     }

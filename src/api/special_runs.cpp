@@ -81,7 +81,7 @@ int ExtractContext::ExtractToMemoryRun(platform::WindowHandle window, const char
     // The window owns the engine's messages and questions and shows the
     // progress; the first update comes after four flushes.
     parentWindow = window;
-    if (window != nullptr) {
+    if (platform::RunShowsProgress(window)) {
         platform::CurrentUiHost().BeginRun(window, platform::ProgressMode::kExtraction);
         progressShown = 1;
         progressCountdown = 4;

@@ -134,6 +134,7 @@ private:
         options.dosNames = context_.dosNames;
         options.messageBuffer = context_.messageBuffer;
         options.showWarnings = context_.showWarnings;
+        options.progressShown = context_.writer.progressShown;
         context_.archiveStatusKnown = -1;  // the self-inclusion check looks at this archive
         const int result = compress::ReadArchiveForUpdate(context_.archivePath, options, context_, context_.contents);
         if (result != 0) return context_.ReportError(result, context_.archivePath);

@@ -54,13 +54,15 @@ int ParseAndRun(ArchiveContext& context) {
 
 }  // namespace
 
-// Frames the run's progress for the host while a window was given: the
-// progress window goes on every return.
+// Frames the run's progress for the host while a window was given (or the
+// host draws progress without one): the progress window goes on every return.
 class ProgressRun {
 public:
     ProgressRun(ArchiveContext& context, platform::WindowHandle window) : context_(context) {
-        context_.writer.progressShown = window != nullptr;
-        if (window != nullptr) platform::CurrentUiHost().BeginRun(window, platform::ProgressMode::kArchiving);
+        context_.writer.progressShown = platform::RunShowsProgress(window);
+        if (context_.writer.progressShown) {
+            platform::CurrentUiHost().BeginRun(window, platform::ProgressMode::kArchiving);
+        }
     }
     ProgressRun(const ProgressRun&) = delete;
     ProgressRun& operator=(const ProgressRun&) = delete;

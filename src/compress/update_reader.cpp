@@ -29,6 +29,7 @@
 #include "format/byte_cursor.h"
 #include "format/records.h"
 #include "platform/platform.h"
+#include "platform/ui_host.h"
 
 namespace tovra::compress {
 namespace {
@@ -189,6 +190,7 @@ bool UpdateReader::ReadLocalHeader() {
         entry.localExtra = std::make_shared<std::vector<uint8_t>>(ReadStated(local.extraLength));
         if (Repair()) entry.centralExtra = entry.localExtra;
     }
+    if (Repair() && options_.progressShown) platform::CurrentUiHost().SetActivity("reading...");
     const uint64_t dataStart = position_ + format::kLocalHeaderSize + local.nameLength + local.extraLength;
     const bool skipData = options_.repairLevel < 2;
     if (skipData && !in_.Seek(dataStart + local.compressedSize)) FailShort();
@@ -383,17 +385,24 @@ void UpdateReader::ReadEndRecord() {
     contents_.archiveComment = ReadStated(end.commentLength);
 }
 
+// The first step of every read, before the archive is even looked for.
+void AnnounceArchive(const std::string& archivePath, const UpdateReadOptions& options) {
+    if (options.progressShown) platform::CurrentUiHost().SetArchiveName(archivePath);
+}
+
 }  // namespace
 
 int ReadArchiveForUpdate(UpdateInput& input, const std::string& archivePath, const UpdateReadOptions& options,
                          ArchivingReports& reports, ArchiveContents& contents) {
     contents.Clear();
+    AnnounceArchive(archivePath, options);
     return UpdateReader(input, archivePath, options, reports, contents).Run();
 }
 
 int ReadArchiveForUpdate(const std::string& archivePath, const UpdateReadOptions& options, ArchivingReports& reports,
                          ArchiveContents& contents) {
     contents.Clear();
+    AnnounceArchive(archivePath, options);
     if (archivePath.empty() || archivePath == "-") return format::kArchiveOk;
     try {
         UpdateInput input;

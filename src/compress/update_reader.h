@@ -23,6 +23,8 @@ struct UpdateReadOptions {
     bool dosNames = false;          // DOS-style names (repair mode)
     bool showWarnings = true;       // repair level 1 refuses an archive without central headers only when set
     char* messageBuffer = nullptr;  // 1105-byte scratch buffer for formatted notes (not owned)
+    bool progressShown = false;     // the host shows the run's progress: it is told the archive name and,
+                                    // in repair mode, "reading..." for each member
 };
 
 // Reads the archive at `archivePath` into `contents` (cleared first). A

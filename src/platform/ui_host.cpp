@@ -63,6 +63,8 @@ UiHost* SetUiHost(UiHost* host) {
     return previous;
 }
 
+bool RunShowsProgress(WindowHandle window) { return window != nullptr || CurrentUiHost().ShowsProgressWithoutWindow(); }
+
 bool IsDefaultUiHostInForce() { return currentHost == nullptr; }
 
 }  // namespace tovra::platform

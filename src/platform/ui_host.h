@@ -47,9 +47,10 @@ public:
 
     // The calls below frame and describe a run's progress; every one has a
     // default that does nothing, so a host only takes what it can show.
-    // A run that shows its progress begins: `owner` is the host's window
-    // (never null: a run without one calls neither BeginRun nor EndRun).
-    // Progress windows appear only between BeginRun and EndRun.
+    // A run that shows its progress begins: `owner` is the host's window, or
+    // null for a run called without one when this host shows progress of its
+    // own (ShowsProgressWithoutWindow). Progress windows appear only between
+    // BeginRun and EndRun.
     virtual void BeginRun(WindowHandle owner, ProgressMode mode) { (void)owner, (void)mode; }
     // The run ends: its progress window goes and the thread's queue is drained.
     virtual void EndRun() {}
@@ -70,7 +71,17 @@ public:
         (void)source, (void)destination;
         return -1;
     }
+    // True for a host that draws a run's progress itself, with no window of
+    // the caller's (a terminal tool): runs called without a window then frame
+    // and describe themselves to it as windowed runs do. False (the default)
+    // keeps a run without a window from showing anything, which is what a
+    // null window means to the Windows dialogs.
+    virtual bool ShowsProgressWithoutWindow() const { return false; }
 };
+
+// Whether a run called with `window` (null: none) shows its progress through
+// the current host: with a window always, without one when the host asks.
+bool RunShowsProgress(WindowHandle window);
 
 // The host in force; never null (the library's default when none was set).
 UiHost& CurrentUiHost();

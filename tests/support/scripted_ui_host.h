@@ -60,6 +60,9 @@ public:
     // What MoveWithProgress returns: -1 leaves the move to the caller; 1
     // moves the file (as the platform's move does) and 0 fails without moving.
     int moveAnswer = -1;
+    // What ShowsProgressWithoutWindow answers: true makes runs without a
+    // window report their progress calls as windowed runs do.
+    bool showsProgressWithoutWindow = false;
 
     // ---- what the code under test asked, in order
     std::vector<ShownMessage> messages;
@@ -85,6 +88,7 @@ public:
     void SetActivity(const char* activityUtf8) override;
     void BeginFile(const std::string& fileName, const std::string& outputName, uint64_t total) override;
     int MoveWithProgress(const std::string& source, const std::string& destination) override;
+    bool ShowsProgressWithoutWindow() const override { return showsProgressWithoutWindow; }
 
     // The texts of all recorded messages joined by "\n---\n" (for failure output).
     std::string AllMessageTexts() const;

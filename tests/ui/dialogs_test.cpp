@@ -15,7 +15,10 @@
 // clang-format on
 
 #include <fstream>
+#include <iterator>
 
+#include "archive/archive_context.h"
+#include "archive/archive_run.h"
 #include "platform/platform.h"
 #include "platform/ui_host.h"
 #include "support/scratch_dir.h"
@@ -238,6 +241,20 @@ TEST_F(ProgressTest, EscapeEnterAndCancelAskAndOnlyYesCancels) {
     EXPECT_NE(Progress(kInflatingTitle), nullptr);  // the window stays until the run ends
 }
 
+// What the owner saw of the Cancel button while a move was under way.
+constexpr UINT kRecordCancelMessage = WM_APP + 1;
+HWND movingDialog = nullptr;
+WNDPROC previousOwnerProcedure = nullptr;
+int cancelEnabledDuringMove = -1;
+
+LRESULT CALLBACK RecordCancel(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kRecordCancelMessage) {
+        cancelEnabledDuringMove = IsWindowEnabled(GetDlgItem(movingDialog, IDCANCEL)) ? 1 : 0;
+        return 0;
+    }
+    return CallWindowProcW(previousOwnerProcedure, window, message, wParam, lParam);
+}
+
 TEST_F(ProgressTest, ArchivingCounterAndMove) {
     platform::UiHost& host = CurrentUiHost();
     host.BeginRun(owner_, platform::ProgressMode::kArchiving);
@@ -257,7 +274,16 @@ TEST_F(ProgressTest, ArchivingCounterAndMove) {
     const std::string from = scratch.Path() + "\\TVR1.tmp", to = scratch.Path() + "\\final.zip";
     std::ofstream(from, std::ios::binary) << std::string(70000, 'z');
     std::ofstream(to, std::ios::binary) << "old";
+    // A message waiting for the owner is handled by the move's first pump,
+    // after the Cancel button has been disabled.
+    movingDialog = dialog;
+    const auto previous =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(owner_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordCancel)));
+    previousOwnerProcedure = previous;
+    PostMessageW(owner_, kRecordCancelMessage, 0, 0);
     EXPECT_EQ(host.MoveWithProgress(from, to), 1);
+    SetWindowLongPtrW(owner_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+    EXPECT_EQ(cancelEnabledDuringMove, 0);
     platform::FileStatus status;
     EXPECT_FALSE(platform::GetFileStatus(from, &status) && status.exists);
     ASSERT_TRUE(platform::GetFileStatus(to, &status) && status.exists);
@@ -267,6 +293,50 @@ TEST_F(ProgressTest, ArchivingCounterAndMove) {
               "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x82\xB5\xE3\x82\xA4\xE3\x82\xBA:");
     // A move that fails reports it.
     EXPECT_EQ(host.MoveWithProgress(from, to), 0);
+}
+
+// Escape during an archiving run, answered Yes: the run stops, the old
+// archive stays as it was and no temporary archive is left behind.
+TEST_F(ProgressTest, YesToTheCancelQuestionLeavesTheOldArchive) {
+    ScratchDir scratch;
+    const std::string caller = platform::GetCurrentDir();
+    ASSERT_TRUE(platform::SetCurrentDir(scratch.Path()));
+    std::ofstream("small.txt", std::ios::binary) << "small";
+    std::string big(4 << 20, '\0');
+    uint32_t seed = 12345;
+    for (char& c : big) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+    std::ofstream("big.bin", std::ios::binary) << big;
+    {
+        archive::ArchiveContext context;
+        ASSERT_EQ(archive::RunZip(context, nullptr, "old.zip small.txt"), 0);
+    }
+    std::ifstream oldFile("old.zip", std::ios::binary);
+    const std::string before((std::istreambuf_iterator<char>(oldFile)), std::istreambuf_iterator<char>());
+    oldFile.close();
+
+    DialogWatcher watcher;
+    watcher.Expect(
+        L"圧縮状況  adding...", [](HWND dialog) { PostKey(dialog, VK_ESCAPE); }, 20000);
+    std::string question;
+    watcher.Expect(kQuestionTitle, [&](HWND box) {
+        question = ControlText(box, 0xFFFF);
+        Press(box, IDYES);
+    });
+    archive::ArchiveContext context;
+    const int result = archive::RunZip(context, owner_, "old.zip big.bin");
+    EXPECT_TRUE(watcher.Wait());
+    EXPECT_EQ(result, 9);
+    EXPECT_EQ(question,
+              "\xE5\x9C\xA7\xE7\xB8\xAE\xE3\x82\x92\xE4\xB8\xAD\xE6\x96\xAD\xE3\x81\x97"
+              "\xE3\x81\xBE\xE3\x81\x99\xE3\x81\x8B\xEF\xBC\x9F");  // 圧縮を中断しますか？
+    std::ifstream after("old.zip", std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>()), before);
+    after.close();
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA("*.tmp", &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << found.cFileName;
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    platform::SetCurrentDir(caller);
 }
 
 TEST_F(ProgressTest, NothingIsShownOutsideARun) {

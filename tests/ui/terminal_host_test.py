@@ -158,8 +158,23 @@ def main():
         session = Session([tovra, "unzip", big, fresh_output() + "/"], work)
         assert session.finish() == 0
         assert b"100% 300000/300000 " in session.seen, session.seen[-300:]
-        assert b" big.bin" in session.seen
+        # The line names the archive and what is done to the file.
+        assert b"big.zip: extracting... big.bin" in session.seen, session.seen[-300:]
         assert b"\r[" in session.seen
+
+    def archiving_progress_line():
+        source = tempfile.mkdtemp(dir=work)
+        with open(os.path.join(source, "data.bin"), "wb") as f:
+            f.write(os.urandom(200000))
+        session = Session([tovra, "zip", "made.zip", "data.bin"], source)
+        assert session.finish() == 0
+        assert b"made.zip: adding... data.bin" in session.seen, session.seen[-300:]
+        # Updating reads the old archive first and then copies its member.
+        with open(os.path.join(source, "other.bin"), "wb") as f:
+            f.write(b"x")
+        session = Session([tovra, "zip", "made.zip", "other.bin"], source)
+        assert session.finish() == 0
+        assert b"made.zip: copying... data.bin" in session.seen, session.seen[-300:]
 
     def without_a_terminal_nothing_is_asked():
         out = fresh_output("a.txt")
@@ -170,10 +185,10 @@ def main():
         assert read(os.path.join(out, "a.txt")) == b"old"
 
     for function in (overwrite_answers, overwrite_all_asks_once, ctrl_c_asks_to_cancel, password_is_not_echoed,
-                     progress_line, without_a_terminal_nothing_is_asked):
+                     progress_line, archiving_progress_line, without_a_terminal_nothing_is_asked):
         case(function)
     subprocess.run(["rm", "-rf", work])
-    print(f"{6 - len(failures)} passed, {len(failures)} failed")
+    print(f"{7 - len(failures)} passed, {len(failures)} failed")
     return 1 if failures else 0
 
 

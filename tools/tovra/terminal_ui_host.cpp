@@ -57,6 +57,18 @@ bool TerminalUiHost::CancelRequested() {
     return cancelled_;
 }
 
+void TerminalUiHost::BeginRun(platform::WindowHandle, platform::ProgressMode) {
+    FinishProgress();
+    archiveName_.clear();
+    activity_.clear();
+}
+
+void TerminalUiHost::EndRun() {
+    FinishProgress();
+    archiveName_.clear();
+    activity_.clear();
+}
+
 void TerminalUiHost::FinishProgress() {
     if (progressOpen_) {
         std::fputc('\n', stderr);
@@ -166,7 +178,8 @@ void TerminalUiHost::Progress(const std::string& itemName, uint64_t done, uint64
     }
     std::string bar(static_cast<size_t>(percent * kProgressBarWidth / 100), '#');
     bar.resize(kProgressBarWidth, '.');
-    const std::string where = archiveName_.empty() ? itemName : archiveName_ + ": " + itemName;
+    std::string where = activity_.empty() ? itemName : activity_ + " " + itemName;
+    if (!archiveName_.empty()) where = archiveName_ + ": " + where;
     std::fprintf(stderr, "\r[%s] %3d%% %llu/%llu %s\033[K", bar.c_str(), percent, static_cast<unsigned long long>(done),
                  static_cast<unsigned long long>(total), where.c_str());
     progressOpen_ = true;

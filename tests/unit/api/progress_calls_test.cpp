@@ -6,6 +6,7 @@
 // the host, doing it themselves when the host leaves it to them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -57,16 +58,20 @@ TEST(ProgressCallsTest, ExtractionRunsTellTheHostWhatTheyDo) {
         const char* name;
         std::string commandLine;
         bool window;
+        bool hostDrawsProgress;
         std::vector<std::string> calls;
     } cases[] = {
-        {"extract", Quoted(archive) + " " + Quoted(dir.WithSeparator() + "out/"), true, framed},
-        {"listing", "-l " + Quoted(archive), true, {}},
-        {"verbose listing", "-v " + Quoted(archive), true, {}},
-        {"no window", Quoted(archive) + " " + Quoted(dir.WithSeparator() + "out2/"), false, {"Progress"}},
+        {"extract", Quoted(archive) + " " + Quoted(dir.WithSeparator() + "out/"), true, false, framed},
+        {"listing", "-l " + Quoted(archive), true, false, {}},
+        {"verbose listing", "-v " + Quoted(archive), true, false, {}},
+        {"no window", Quoted(archive) + " " + Quoted(dir.WithSeparator() + "out2/"), false, false, {"Progress"}},
+        {"no window, host draws", Quoted(archive) + " " + Quoted(dir.WithSeparator() + "out3/"), false, true, framed},
+        {"listing, host draws", "-l " + Quoted(archive), false, true, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         test::ScriptedUiHost ui;
+        ui.showsProgressWithoutWindow = c.hostDrawsProgress;
         ExtractContext context;
         char buffer[4096] = {};
         ASSERT_EQ(
@@ -159,6 +164,43 @@ TEST_F(ArchivingProgressTest, EachStepNamesItsActivityAndTheMoveGoesThroughTheHo
         test::ScriptedUiHost ui;
         ASSERT_EQ(Run(step.commandLine, ui), 0);
         EXPECT_EQ(Activities(ui.runCalls), step.calls);
+    }
+}
+
+TEST_F(ArchivingProgressTest, TheArchiveIsNamedAndARepairReadsEachMemberVisibly) {
+    test::ScriptedUiHost first;
+    ASSERT_EQ(Run("t.zip a.txt b.txt", first), 0);
+    const struct {
+        const char* commandLine;
+        int readingCalls;
+    } runs[] = {{"t.zip a.txt", 0}, {"-F t.zip a.txt", 2}};
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.commandLine);
+        test::ScriptedUiHost ui;
+        ASSERT_EQ(Run(run.commandLine, ui), 0);
+        ASSERT_GE(ui.runCalls.size(), 2u);
+        EXPECT_EQ(ui.runCalls[1], "SetArchiveName t.zip");
+        EXPECT_EQ(std::count(ui.runCalls.begin(), ui.runCalls.end(), "SetActivity reading..."), run.readingCalls);
+    }
+}
+
+TEST_F(ArchivingProgressTest, WithoutAWindowOnlyAHostThatDrawsProgressIsTold) {
+    for (const bool draws : {false, true}) {
+        SCOPED_TRACE(draws);
+        test::ScriptedUiHost ui;
+        ui.showsProgressWithoutWindow = draws;
+        archive::ArchiveContext context;
+        const std::string name = draws ? "drawn.zip" : "silent.zip";
+        ASSERT_EQ(archive::RunZip(context, nullptr, name + " a.txt"), 0);
+        // Progress itself reaches every host; the framing and the names only one that asked.
+        std::vector<std::string> told;
+        for (const std::string& call : ui.runCalls) {
+            if (call != "Progress") told.push_back(call);
+        }
+        const std::vector<std::string> expected = {
+            "BeginRun 0", "SetArchiveName " + name, "SetActivity adding...", "SetActivity moving...", "Move " + name,
+            "EndRun"};
+        EXPECT_EQ(told, draws ? expected : std::vector<std::string>{});
     }
 }
 

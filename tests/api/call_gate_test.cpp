@@ -219,7 +219,11 @@ TEST_F(CallGateTest, CallFromAWindowMessageThePumpDispatchesIsRefusedAndTheRunCo
     RegisterClassW(&windowClass);
     HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"host", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                                   nullptr, nullptr, windowClass.hInstance, nullptr);
-    ASSERT_NE(window, nullptr);
+    if (window == nullptr) {
+        // No display (Wine without X): no progress dialog, so no pump. The
+        // api_reentry_pump test runs this case under Xvfb.
+        GTEST_SKIP() << "no window can be created here";
+    }
     std::string results;
     nestedResults = &results;
     nestedArchive = archive;

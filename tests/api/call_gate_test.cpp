@@ -59,8 +59,8 @@ std::string WorkerRound(const test::ScratchDir& dir, int worker) {
     char listing[4096] = {};
     summary += " list " + std::to_string(Unzip(nullptr, ("-v " + Quoted(archive)).c_str(), listing, sizeof listing));
     summary += listing;
-    summary += " extract " +
-               std::to_string(Unzip(nullptr, ("-o " + Quoted(archive) + " " + Quoted(output + "/")).c_str(), nullptr, 0));
+    summary += " extract " + std::to_string(Unzip(
+                                 nullptr, ("-o " + Quoted(archive) + " " + Quoted(output + "/")).c_str(), nullptr, 0));
     for (int file = 0; file < kFilesPerWorker; ++file) {
         const std::string name = "f" + std::to_string(file) + ".txt";
         const bool same = test::ReadWholeFile(output + "/" + name) == CompressibleText(worker, file);
@@ -128,8 +128,8 @@ TEST_F(CallGateTest, ConcurrentRunsGiveWhatSequentialRunsGive) {
 std::string NestedCalls(const std::string& archive, const std::string& scratch) {
     std::string results;
     results += "Unzip=" + std::to_string(Unzip(nullptr, ("-t " + Quoted(archive)).c_str(), nullptr, 0));
-    results += " Zip=" + std::to_string(
-                             Zip(nullptr, (Quoted(scratch + "/nested.zip") + " " + Quoted(archive)).c_str(), nullptr, 0));
+    results += " Zip=" + std::to_string(Zip(nullptr, (Quoted(scratch + "/nested.zip") + " " + Quoted(archive)).c_str(),
+                                            nullptr, 0));
     results += " UnzipCheckArchive=" + std::to_string(UnzipCheckArchive(archive.c_str(), 0));
     TovraArchive handle = UnzipOpenArchive(nullptr, archive.c_str(), 0);
     results += std::string(" UnzipOpenArchive=") + (handle == nullptr ? "null" : "handle");
@@ -140,8 +140,8 @@ std::string NestedCalls(const std::string& archive, const std::string& scratch) 
     results += " UnzipExtractToMem=" + std::to_string(toMemory) + (block == nullptr ? " null" : " block") + " size " +
                std::to_string(size);
     if (block != nullptr) FreeBlock(block);
-    results += " UnzipExtractAll=" +
-               std::to_string(UnzipExtractAll(nullptr, archive.c_str(), (scratch + "/all/").c_str(), 0));
+    results +=
+        " UnzipExtractAll=" + std::to_string(UnzipExtractAll(nullptr, archive.c_str(), (scratch + "/all/").c_str(), 0));
     results += " UnzipGetVersion=" + std::to_string(UnzipGetVersion());
     return results;
 }
@@ -217,8 +217,8 @@ TEST_F(CallGateTest, CallFromAWindowMessageThePumpDispatchesIsRefusedAndTheRunCo
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"TovraCallGateHost";
     RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"host", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                                  nullptr, nullptr, windowClass.hInstance, nullptr);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"host", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                  nullptr, windowClass.hInstance, nullptr);
     if (window == nullptr) {
         // No display (Wine without X): no progress dialog, so no pump. The
         // api_reentry_pump test runs this case under Xvfb.

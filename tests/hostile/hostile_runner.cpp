@@ -187,8 +187,8 @@ private:
     void Runs(const Case& c, const std::string& archive, const std::string& folder) {
         const std::string quoted = Quoted(archive);
         const int tested = Unzip("-t", "-t " + quoted);
-        Expect(c.expect == "-" || std::to_string(tested) == c.expect, "-t gave " + std::to_string(tested) +
-                                                                          ", expected " + c.expect);
+        Expect(c.expect == "-" || std::to_string(tested) == c.expect,
+               "-t gave " + std::to_string(tested) + ", expected " + c.expect);
         Unzip("-l", "-l " + quoted);
         Unzip("-v", "-v " + quoted);
         const std::string first = Enumerate(archive);
@@ -231,8 +231,8 @@ private:
         const int result = UnzipExtractToMem(nullptr, archive.c_str(), member.c_str(), &block, &size);
         Result("UnzipExtractToMem", result);
         if (block != nullptr) {
-            Expect(result == 0 && apitest::BlockSize(block) >= size, "memory block with result " +
-                                                                         std::to_string(result));
+            Expect(result == 0 && apitest::BlockSize(block) >= size,
+                   "memory block with result " + std::to_string(result));
             apitest::FreeBlock(block);
         } else {
             Expect(size == 1, "no memory block but size " + std::to_string(size));
@@ -248,8 +248,8 @@ private:
         const std::set<std::string> inCase = Entries(folder);
         Expect(inCase == kCaseFolders, "case folder holds " + Describe(inCase));
         const std::set<std::string> inRel = Entries(Join(folder, "rel"));
-        Expect(inRel.empty() || inRel == std::set<std::string>{"out"}, "relative run's folder holds " +
-                                                                           Describe(inRel));
+        Expect(inRel.empty() || inRel == std::set<std::string>{"out"},
+               "relative run's folder holds " + Describe(inRel));
         Expect(Entries(caseDir_) == caseDirEntries_, "the archives' folder changed");
         for (size_t i = 0; i < roots_.size(); ++i) {
             const std::set<std::string> inRoot = Entries(roots_[i]);
@@ -272,7 +272,8 @@ std::vector<Case> ReadCases(const std::string& caseDir) {
         std::istringstream fields(line);
         Case c;
         std::string weight;
-        if (std::getline(fields, c.file, '\t') && std::getline(fields, weight, '\t') && std::getline(fields, c.expect)) {
+        if (std::getline(fields, c.file, '\t') && std::getline(fields, weight, '\t') &&
+            std::getline(fields, c.expect)) {
             c.light = weight == "light";
             cases.push_back(c);
         }

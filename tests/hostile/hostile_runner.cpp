@@ -51,6 +51,8 @@ constexpr char kSeparator = '/';
 // Generous: the slowest case (65535 members) takes a few seconds natively.
 constexpr auto kCaseBudget = std::chrono::seconds(90);
 constexpr int kMostRecords = 70000;
+// A line of progress after this many cases (a run under Wine takes minutes).
+constexpr int kProgressEvery = 500;
 const std::set<int> kResultCodes = {0, 1, 2, 3, 5, 6, 9, 11, 50, 51, 76};
 const std::set<std::string> kCaseFolders = {"abs", "absj", "all", "emptyq", "none", "rel"};
 
@@ -310,7 +312,10 @@ int main(int argc, char** argv) {
         if (!only.empty() && c.file.find(only) == std::string::npos) continue;
         watchdog.Start(c.file);
         const std::vector<std::string> problems = runner.Run(c);
-        ++run;
+        if (++run % kProgressEvery == 0) {
+            std::printf("... %d cases done\n", run);
+            std::fflush(stdout);
+        }
         if (!problems.empty()) {
             ++failed;
             std::string text;

@@ -8,6 +8,15 @@
 // run (5, out of memory; 2 for anything else) after the run's own tear-down
 // has restored the process.
 //
+// The library serves one call at a time (call_gate.h): every export that runs
+// the engines takes the CallGate first, so a second thread's call waits, and
+// a call made from inside a run on the same thread (a window message that the
+// run's pump dispatches) gets the export's "did not start" value at once:
+// -1 for Unzip, Zip, UnzipExtractAll and UnzipExtractToMem (with a null block
+// and the size 1), 0 for UnzipCheckArchive, null for UnzipOpenArchive. The
+// record reads and UnzipCloseArchive work on their own handle only, and the
+// constant exports touch nothing, so they never wait.
+//
 // On Windows the names are exported through TOVRA64.def (which also makes
 // UnzipGetRunning and UnzipSetCursorMode aliases); natively they are the only
 // default-visibility symbols of the shared library, and the two aliases are
@@ -18,6 +27,7 @@
 #include <optional>
 #include <string>
 
+#include "api/call_gate.h"
 #include "api/extract_all.h"
 #include "api/extract_context.h"
 #include "archive/archive_context.h"
@@ -27,6 +37,7 @@
 
 namespace {
 
+using tovra::api::CallGate;
 using tovra::api::ExtractContext;
 using tovra::archive::ArchiveContext;
 
@@ -79,6 +90,10 @@ tovra::platform::WindowHandle Owner(TovraWindow window) { return static_cast<tov
 extern "C" {
 
 TOVRA_EXPORT int TOVRA_CALL Unzip(TovraWindow window, const char* commandLine, char* outBuffer, int outSize) {
+    CallGate gate;
+    if (!gate.Entered()) {
+        return kNotStarted;
+    }
     std::unique_ptr<ExtractContext> context = NewContext<ExtractContext>();
     if (context == nullptr) {
         return kNotStarted;
@@ -87,6 +102,10 @@ TOVRA_EXPORT int TOVRA_CALL Unzip(TovraWindow window, const char* commandLine, c
 }
 
 TOVRA_EXPORT int TOVRA_CALL UnzipCheckArchive(const char* archivePath, int mode) {
+    CallGate gate;
+    if (!gate.Entered()) {
+        return 0;
+    }
     std::unique_ptr<ExtractContext> context = NewContext<ExtractContext>();
     if (context == nullptr) {
         return 0;
@@ -111,6 +130,10 @@ TOVRA_EXPORT int TOVRA_CALL UnzipCloseArchive(TovraArchive handle) {
 
 TOVRA_EXPORT int TOVRA_CALL UnzipExtractAll(TovraWindow window, const char* archivePath, const char* outputDir,
                                             uint32_t flags) {
+    CallGate gate;
+    if (!gate.Entered()) {
+        return kNotStarted;
+    }
     std::optional<std::string> commandLine;
     try {
         // A pointer value below 65536 is the number of a string-table entry.
@@ -143,6 +166,10 @@ TOVRA_EXPORT int TOVRA_CALL UnzipExtractToMem(TovraWindow window, const char* ar
     }
     if (size != nullptr) {
         *size = 1;
+    }
+    CallGate gate;
+    if (!gate.Entered()) {
+        return kNotStarted;
     }
     std::unique_ptr<ExtractContext> context = NewContext<ExtractContext>();
     if (context == nullptr) {
@@ -181,6 +208,10 @@ TOVRA_EXPORT int TOVRA_CALL UnzipGetVersion(void) { return kVersion; }
 
 TOVRA_EXPORT TovraArchive TOVRA_CALL UnzipOpenArchive(TovraWindow window, const char* archivePath, int mode) {
     (void)window, (void)mode;  // not used
+    CallGate gate;
+    if (!gate.Entered()) {
+        return nullptr;
+    }
     std::unique_ptr<ExtractContext> context = NewContext<ExtractContext>();
     if (context == nullptr) {
         return nullptr;
@@ -199,6 +230,10 @@ TOVRA_EXPORT int TOVRA_CALL UnzipSetBackGroundMode(int mode) {
 
 TOVRA_EXPORT int TOVRA_CALL Zip(TovraWindow window, const char* commandLine, char* outBuffer, int outSize) {
     (void)outBuffer, (void)outSize;  // the archiving side never writes to the host's buffer
+    CallGate gate;
+    if (!gate.Entered()) {
+        return kNotStarted;
+    }
     std::unique_ptr<ArchiveContext> context = NewContext<ArchiveContext>();
     if (context == nullptr) {
         return kNotStarted;

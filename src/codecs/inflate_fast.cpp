@@ -36,8 +36,10 @@ constexpr unsigned kMaxDistanceExtra = 13;
 // First-level width of a literal/length table at most (the next symbol's entry
 // is looked up before the refill).
 constexpr unsigned kMaxRootBits = 10;
-// After a refill: two literals and the first-level look-up of the next code.
-static_assert(kRefillBits >= 2 * kMaxCodeBits + kMaxRootBits);
+// After a refill: a run of first-level literals and the first-level look-up
+// of the next code.
+constexpr uint32_t kLiteralsPerStep = 4;
+static_assert(kRefillBits >= kLiteralsPerStep * kMaxRootBits + kMaxRootBits);
 // After a refill: a literal, then a length code with its extra bits and the
 // whole distance code, all looked up before any of them is used.
 static_assert(kRefillBits >= kMaxCodeBits + kMaxCodeBits + kMaxLengthExtra + kMaxCodeBits);
@@ -50,12 +52,11 @@ static_assert(kRefillBits >= kMaxDistanceExtra + kMaxRootBits);
 constexpr size_t kFastInputMargin = 16;
 static_assert(kFastInputMargin >= (kRefillsPerStep - 1) * kRefillAdvanceMax + kRefillReadBytes);
 
-// Window room needed at the top of a step: two literals, plus one byte so
+// Window room needed at the top of a step: a run of literals, plus one byte so
 // that the window never fills up inside this loop (filling it means a flush,
 // which is the careful loop's job). A match is checked against the window's
 // end on its own, before any of its bits are used, so the loop runs up to the
 // last few bytes of the window.
-constexpr uint32_t kLiteralsPerStep = 2;
 constexpr uint32_t kFastOutputMargin = kLiteralsPerStep + 1;
 // Bytes a word copy may write past a match's end (see CopyWords).
 constexpr uint32_t kCopyOvershoot = 16;
@@ -157,16 +158,23 @@ struct FastState {
         do {
             refill();
             if (IsLiteral(entry)) {
-                // Literals come in runs: up to two from one refill.
-                bits >>= EntryBits(entry);
-                count -= static_cast<uint32_t>(entry);
-                window[position++] = static_cast<uint8_t>(Value(entry));
-                entry = EntryWord(literalRoot[bits & literalMask]);
-                if (IsLiteral(entry)) {
+                // Literals come in runs: up to kLiteralsPerStep from one
+                // refill, each a first-level entry of at most kMaxRootBits.
+                auto literal = [&] {
                     bits >>= EntryBits(entry);
                     count -= static_cast<uint32_t>(entry);
                     window[position++] = static_cast<uint8_t>(Value(entry));
                     entry = EntryWord(literalRoot[bits & literalMask]);
+                };
+                literal();
+                if (IsLiteral(entry)) {
+                    literal();
+                    if (IsLiteral(entry)) {
+                        literal();
+                        if (IsLiteral(entry)) literal();
+                    }
+                    // After more than one literal the bits left may not hold
+                    // a whole match: the next symbol starts after a refill.
                     continue;
                 }
             }

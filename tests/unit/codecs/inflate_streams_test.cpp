@@ -455,5 +455,46 @@ TEST(InflateStreams, BadCodeLengths) {
     }
 }
 
+// Runs of 10-bit first-level literals, each followed by a match whose codes
+// and extra bits take the most bits a match can (a 15-bit length code with 5
+// extra bits, a 15-bit distance code with 13): the fast loop must refill
+// between them whatever the length of the run.
+TEST(InflateStreams, LiteralRunsBeforeTheLongestMatch) {
+    // Complete codes: literals of lengths 1..14 ('a' of 10 bits), the end of
+    // block and length symbol 284 of 15; distances 0..13 of lengths
+    // 1..14, symbols 28 and 29 of 15.
+    std::vector<uint8_t> literal(285, 0);
+    const uint8_t byLength[] = {'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'a', 'k', 'l', 'm', 'n'};
+    for (int len = 1; len <= 14; ++len) literal[byLength[len - 1]] = static_cast<uint8_t>(len);
+    literal[256] = 15;
+    literal[284] = 15;
+    std::vector<uint8_t> distance(30, 0);
+    for (int len = 1; len <= 14; ++len) distance[len - 1] = static_cast<uint8_t>(len);
+    distance[28] = distance[29] = 15;
+    const std::vector<uint32_t> literalCodes = CanonicalCodes(literal);
+    const std::vector<uint32_t> distanceCodes = CanonicalCodes(distance);
+
+    BitWriter w;
+    DynamicHeader(w, true, literal, distance);
+    size_t written = 0;
+    for (; written < 25000; ++written) w.Code(literalCodes[byLength[written % 3]], 1 + written % 3);
+    for (unsigned run = 0; run <= 6; ++run) {
+        for (unsigned i = 0; i < run; ++i) w.Code(literalCodes['a'], 10);
+        w.Code(literalCodes[284], 15);
+        w.Bits(31 - run, 5);  // length 227 + extra
+        w.Code(distanceCodes[28], 15);
+        w.Bits(0x1FFF - run * 97, 13);  // distance 16385 + extra
+        written += run + 227 + 31 - run;
+    }
+    w.Code(literalCodes[256], 15);
+    const Bytes stream = w.Finish();
+    Bytes expected;
+    ASSERT_TRUE(ZlibInflate(stream, expected));
+    ASSERT_EQ(expected.size(), written);
+    const InflateRun run = Inflate(stream, static_cast<int64_t>(written));
+    EXPECT_EQ(run.result, kInflateOk);
+    EXPECT_TRUE(run.output == expected);
+}
+
 }  // namespace
 }  // namespace tovra::codecs::test

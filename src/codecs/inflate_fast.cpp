@@ -130,12 +130,10 @@ struct FastState {
     uint64_t bits = state.bits;
     uint32_t count = state.count;
     uint8_t* const window = state.window;
-    uint32_t position = state.position;
+    size_t position = state.position;
     const bool filled = state.filled;
     const HuffmanEntry* const literalTables = state.literalTables;
-    const HuffmanEntry* const literalRoot = literalTables + 1;
     const HuffmanEntry* const distanceTables = state.distanceTables;
-    const HuffmanEntry* const distanceRoot = distanceTables + 1;
     const uint64_t literalMask = state.literalMask;
     const uint64_t distanceMask = state.distanceMask;
     bool badDistance = false;
@@ -154,7 +152,7 @@ struct FastState {
         refill();
         // The next symbol's first-level entry is looked up as soon as its bits
         // are known, so the look-up overlaps the work on the current symbol.
-        uint64_t entry = EntryWord(literalRoot[bits & literalMask]);
+        uint64_t entry = EntryWord(literalTables[1 + (bits & literalMask)]);
         do {
             refill();
             if (IsLiteral(entry)) {
@@ -164,7 +162,7 @@ struct FastState {
                     bits >>= EntryBits(entry);
                     count -= static_cast<uint32_t>(entry);
                     window[position++] = static_cast<uint8_t>(Value(entry));
-                    entry = EntryWord(literalRoot[bits & literalMask]);
+                    entry = EntryWord(literalTables[1 + (bits & literalMask)]);
                 };
                 literal();
                 if (IsLiteral(entry)) {
@@ -185,7 +183,7 @@ struct FastState {
                 bits >>= used;
                 count -= used;
                 window[position++] = static_cast<uint8_t>(Value(entry));
-                entry = EntryWord(literalRoot[bits & literalMask]);
+                entry = EntryWord(literalTables[1 + (bits & literalMask)]);
                 continue;
             }
             if (Operation(entry) >= kOpEndOfBlock) break;  // end of block or invalid: the careful loop's
@@ -196,7 +194,7 @@ struct FastState {
             used += Operation(entry);
             if (length >= kWindowSize - position) break;  // the careful loop flushes within it
             unsigned distanceUsed = used;
-            uint64_t distanceEntry = EntryWord(distanceRoot[(bits >> used) & distanceMask]);
+            uint64_t distanceEntry = EntryWord(distanceTables[1 + ((bits >> used) & distanceMask)]);
             distanceEntry = Resolve(distanceTables, distanceEntry, bits, distanceUsed);
             if (Operation(distanceEntry) >= kOpEndOfBlock) break;  // an invalid distance: the careful loop's
             distanceUsed += EntryBits(distanceEntry);
@@ -207,7 +205,7 @@ struct FastState {
             const uint32_t distance = Value(distanceEntry) + static_cast<uint32_t>(bits & kBitMask[extra]);
             bits >>= extra;
             count -= extra;
-            entry = EntryWord(literalRoot[bits & literalMask]);
+            entry = EntryWord(literalTables[1 + (bits & literalMask)]);
             if (distance <= position) {
                 if (!filled && distance >= 8 && length + kCopyOvershoot <= kWindowSize - position) {
                     CopyWords(window + position, window + position - distance, length);
@@ -229,7 +227,7 @@ struct FastState {
     state.in = in;
     state.bits = bits;
     state.count = count;
-    state.position = position;
+    state.position = static_cast<uint32_t>(position);
     return badDistance;
 }
 

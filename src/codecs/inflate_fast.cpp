@@ -286,6 +286,71 @@ bool Inflater::InflateCodesFast(const HuffmanTableList& literals, const HuffmanT
     return badDistance;
 }
 
+bool Inflater::ReadCodeLengthsFast(const HuffmanTableList& table, int tableBits, uint8_t* lengths, unsigned total) {
+    // A length takes at most a 7-bit code and 7 extra bits; a refill reads a
+    // word beyond the bytes it consumes.
+    constexpr size_t kMaxLengthBits = 7 + 7;
+    constexpr size_t kInputNeeded = (kMaxCodes + 32) * kMaxLengthBits / 8 + 2 * kRefillReadBytes;
+    if (bitCount_ < 0 || bitCount_ >= 8 || tableBits > 7) return false;
+    size_t available = 0;
+    const uint8_t* const start = source_.Buffered(available);
+    if (available < kInputNeeded) return false;
+
+    const uint8_t* in = start;
+    uint64_t bits = bitBuffer_;
+    uint32_t count = static_cast<uint32_t>(bitCount_);  // exact, 0..63
+    const HuffmanEntry* const root = table.Root();
+    const uint64_t mask = kBitMask[tableBits];
+    unsigned previous = 0;
+    for (unsigned i = 0; i < total;) {
+        if (count < kMaxLengthBits) {
+            bits |= LoadWord(in) << count;
+            in += 7 - (count >> 3);
+            count |= kRefillBits;
+        }
+        const HuffmanEntry entry = root[bits & mask];
+        if (entry.operation != kOpLiteral || entry.bits == 0) return false;
+        bits >>= entry.bits;
+        count -= entry.bits;
+        const unsigned symbol = entry.value;
+        if (symbol < 16) {
+            lengths[i++] = static_cast<uint8_t>(symbol);
+            previous = symbol;
+            continue;
+        }
+        unsigned repeat;
+        unsigned length = 0;
+        if (symbol == 16) {
+            repeat = 3 + static_cast<unsigned>(bits & 3);
+            bits >>= 2;
+            count -= 2;
+            length = previous;
+        } else if (symbol == 17) {
+            repeat = 3 + static_cast<unsigned>(bits & 7);
+            bits >>= 3;
+            count -= 3;
+        } else {
+            repeat = 11 + static_cast<unsigned>(bits & 0x7F);
+            bits >>= 7;
+            count -= 7;
+        }
+        if (i + repeat > total) return false;
+        std::fill(lengths + i, lengths + i + repeat, static_cast<uint8_t>(length));
+        i += repeat;
+        previous = length;
+    }
+
+    // Hand whole unused bytes back, as the careful loop holds none.
+    const size_t giveBack = std::min<size_t>(count / 8, static_cast<size_t>(in - start));
+    in -= giveBack;
+    count -= static_cast<uint32_t>(giveBack * 8);
+    bits &= (uint64_t{1} << count) - 1;
+    source_.Consume(static_cast<size_t>(in - start));
+    bitBuffer_ = bits;
+    bitCount_ = static_cast<int32_t>(count);
+    return true;
+}
+
 int Inflater::CopyStoredFast(uint32_t& left) {
     // Whole bytes still in the bit buffer come first.
     while (left > 0 && bitCount_ >= 8) {

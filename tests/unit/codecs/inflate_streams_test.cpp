@@ -496,5 +496,63 @@ TEST(InflateStreams, LiteralRunsBeforeTheLongestMatch) {
     EXPECT_TRUE(run.output == expected);
 }
 
+// Code lengths read while plenty of input is buffered (the word-wise header
+// reader) give the careful reader's result and leave the same input unread.
+TEST(InflateStreams, CodeLengthsWithInputBuffered) {
+    // A repeat that runs past the last length, with input to spare.
+    struct Case {
+        uint32_t extra;  // of the third 18-symbol: 11 + extra zeros
+        int result;
+    };
+    const Case cases[] = {{0, kInflateBadData}, {10, kInflateBadData}, {127, kInflateBadData}};
+    for (const Case& c : cases) {
+        BitWriter w;
+        w.Bits(1, 1);
+        w.Bits(2, 2);
+        w.Bits(0, 5);  // 257 literal/length lengths
+        w.Bits(0, 5);  // 1 distance length
+        w.Bits(19 - 4, 4);
+        for (unsigned i = 0; i < 19; ++i) w.Bits(kCodeLengthOrder[i] == 18 ? 1 : (kCodeLengthOrder[i] == 1 ? 1 : 0), 3);
+        // Codes: 1 -> 0, 18 -> 1. 255 zeros, then 11 or more of 258.
+        w.Code(1, 1);
+        w.Bits(127, 7);
+        w.Code(1, 1);
+        w.Bits(106, 7);
+        w.Code(1, 1);
+        w.Bits(c.extra, 7);
+        Bytes stream = w.Finish();
+        stream.resize(stream.size() + 2000, 0x55);
+        const InflateRun run = Inflate(stream, 1);
+        EXPECT_EQ(run.result, c.result) << c.extra;
+    }
+    // Two lengths of one bit after the 255 zeros: a complete code of the
+    // last literal and the distance; then a one-bit code for 0xFF.
+    BitWriter w;
+    w.Bits(1, 1);
+    w.Bits(2, 2);
+    w.Bits(0, 5);
+    w.Bits(0, 5);
+    w.Bits(19 - 4, 4);
+    for (unsigned i = 0; i < 19; ++i) w.Bits(kCodeLengthOrder[i] == 18 ? 1 : (kCodeLengthOrder[i] == 1 ? 1 : 0), 3);
+    w.Code(1, 1);
+    w.Bits(127, 7);
+    w.Code(1, 1);
+    w.Bits(106, 7);
+    w.Code(0, 1);                                 // literal 255: 1 bit
+    w.Code(0, 1);                                 // end of block: 1 bit
+    w.Code(0, 1);                                 // distance 0: 1 bit
+    for (int k = 0; k < 5000; ++k) w.Code(0, 1);  // 0xFF
+    w.Code(1, 1);
+    Bytes stream = w.Finish();
+    const size_t body = stream.size();
+    stream.resize(body + 700, 0xAA);
+    Bytes expected;
+    ASSERT_TRUE(ZlibInflate(stream, expected));
+    const InflateRun run = Inflate(stream, 5000);
+    EXPECT_EQ(run.result, kInflateOk);
+    EXPECT_TRUE(run.output == expected);
+    EXPECT_EQ(run.bytesLeft, 700);
+}
+
 }  // namespace
 }  // namespace tovra::codecs::test

@@ -256,8 +256,9 @@ int Inflater::InflateDynamic() {
 
     // 4. The literal/length and distance code lengths, one run after another.
     const unsigned total = literalCount + distanceCount;
+    const bool decodedFast = fastPath_ && ReadCodeLengthsFast(codeLengthTable, codeLengthBits, lengths, total);
     unsigned previous = 0;
-    for (unsigned i = 0; i < total;) {
+    for (unsigned i = decodedFast ? total : 0; i < total;) {
         HuffmanEntry entry;
         if (Decode(codeLengthTable, codeLengthBits, entry) != kDecoded) return kInflateBadData;
         const unsigned symbol = entry.value;

@@ -73,6 +73,11 @@ private:
     bool InflateCodesFast(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
                           int distanceBits);
     int CopyStoredFast(uint32_t& left);
+    // Decodes all `total` code lengths of a dynamic header from buffered input
+    // with a word-wise bit reader. Returns false, with nothing consumed, when
+    // too little input is buffered or the lengths are invalid; the careful
+    // loop then decodes them.
+    bool ReadCodeLengthsFast(const HuffmanTableList& table, int tableBits, uint8_t* lengths, unsigned total);
 
     enum DecodeResult { kDecoded, kInvalidCode, kInputEnded };
     DecodeResult Decode(const HuffmanTableList& table, int bits, HuffmanEntry& entry);

@@ -36,8 +36,10 @@ constexpr unsigned kMaxDistanceExtra = 13;
 // First-level width of a literal/length table at most (the next symbol's entry
 // is looked up before the refill).
 constexpr unsigned kMaxRootBits = 10;
-// After a refill: two literals and the first-level look-up of the next code.
-static_assert(kRefillBits >= 2 * kMaxCodeBits + kMaxRootBits);
+// After a refill: a run of first-level literals and the first-level look-up
+// of the next code.
+constexpr uint32_t kLiteralsPerStep = 4;
+static_assert(kRefillBits >= kLiteralsPerStep * kMaxRootBits + kMaxRootBits);
 // After a refill: a literal, then a length code with its extra bits and the
 // whole distance code, all looked up before any of them is used.
 static_assert(kRefillBits >= kMaxCodeBits + kMaxCodeBits + kMaxLengthExtra + kMaxCodeBits);
@@ -50,12 +52,11 @@ static_assert(kRefillBits >= kMaxDistanceExtra + kMaxRootBits);
 constexpr size_t kFastInputMargin = 16;
 static_assert(kFastInputMargin >= (kRefillsPerStep - 1) * kRefillAdvanceMax + kRefillReadBytes);
 
-// Window room needed at the top of a step: two literals, plus one byte so
+// Window room needed at the top of a step: a run of literals, plus one byte so
 // that the window never fills up inside this loop (filling it means a flush,
 // which is the careful loop's job). A match is checked against the window's
 // end on its own, before any of its bits are used, so the loop runs up to the
 // last few bytes of the window.
-constexpr uint32_t kLiteralsPerStep = 2;
 constexpr uint32_t kFastOutputMargin = kLiteralsPerStep + 1;
 // Bytes a word copy may write past a match's end (see CopyWords).
 constexpr uint32_t kCopyOvershoot = 16;
@@ -129,12 +130,10 @@ struct FastState {
     uint64_t bits = state.bits;
     uint32_t count = state.count;
     uint8_t* const window = state.window;
-    uint32_t position = state.position;
+    size_t position = state.position;
     const bool filled = state.filled;
     const HuffmanEntry* const literalTables = state.literalTables;
-    const HuffmanEntry* const literalRoot = literalTables + 1;
     const HuffmanEntry* const distanceTables = state.distanceTables;
-    const HuffmanEntry* const distanceRoot = distanceTables + 1;
     const uint64_t literalMask = state.literalMask;
     const uint64_t distanceMask = state.distanceMask;
     bool badDistance = false;
@@ -153,20 +152,27 @@ struct FastState {
         refill();
         // The next symbol's first-level entry is looked up as soon as its bits
         // are known, so the look-up overlaps the work on the current symbol.
-        uint64_t entry = EntryWord(literalRoot[bits & literalMask]);
+        uint64_t entry = EntryWord(literalTables[1 + (bits & literalMask)]);
         do {
             refill();
             if (IsLiteral(entry)) {
-                // Literals come in runs: up to two from one refill.
-                bits >>= EntryBits(entry);
-                count -= static_cast<uint32_t>(entry);
-                window[position++] = static_cast<uint8_t>(Value(entry));
-                entry = EntryWord(literalRoot[bits & literalMask]);
-                if (IsLiteral(entry)) {
+                // Literals come in runs: up to kLiteralsPerStep from one
+                // refill, each a first-level entry of at most kMaxRootBits.
+                auto literal = [&] {
                     bits >>= EntryBits(entry);
                     count -= static_cast<uint32_t>(entry);
                     window[position++] = static_cast<uint8_t>(Value(entry));
-                    entry = EntryWord(literalRoot[bits & literalMask]);
+                    entry = EntryWord(literalTables[1 + (bits & literalMask)]);
+                };
+                literal();
+                if (IsLiteral(entry)) {
+                    literal();
+                    if (IsLiteral(entry)) {
+                        literal();
+                        if (IsLiteral(entry)) literal();
+                    }
+                    // After more than one literal the bits left may not hold
+                    // a whole match: the next symbol starts after a refill.
                     continue;
                 }
             }
@@ -177,7 +183,7 @@ struct FastState {
                 bits >>= used;
                 count -= used;
                 window[position++] = static_cast<uint8_t>(Value(entry));
-                entry = EntryWord(literalRoot[bits & literalMask]);
+                entry = EntryWord(literalTables[1 + (bits & literalMask)]);
                 continue;
             }
             if (Operation(entry) >= kOpEndOfBlock) break;  // end of block or invalid: the careful loop's
@@ -188,7 +194,7 @@ struct FastState {
             used += Operation(entry);
             if (length >= kWindowSize - position) break;  // the careful loop flushes within it
             unsigned distanceUsed = used;
-            uint64_t distanceEntry = EntryWord(distanceRoot[(bits >> used) & distanceMask]);
+            uint64_t distanceEntry = EntryWord(distanceTables[1 + ((bits >> used) & distanceMask)]);
             distanceEntry = Resolve(distanceTables, distanceEntry, bits, distanceUsed);
             if (Operation(distanceEntry) >= kOpEndOfBlock) break;  // an invalid distance: the careful loop's
             distanceUsed += EntryBits(distanceEntry);
@@ -199,7 +205,7 @@ struct FastState {
             const uint32_t distance = Value(distanceEntry) + static_cast<uint32_t>(bits & kBitMask[extra]);
             bits >>= extra;
             count -= extra;
-            entry = EntryWord(literalRoot[bits & literalMask]);
+            entry = EntryWord(literalTables[1 + (bits & literalMask)]);
             if (distance <= position) {
                 if (!filled && distance >= 8 && length + kCopyOvershoot <= kWindowSize - position) {
                     CopyWords(window + position, window + position - distance, length);
@@ -221,7 +227,7 @@ struct FastState {
     state.in = in;
     state.bits = bits;
     state.count = count;
-    state.position = position;
+    state.position = static_cast<uint32_t>(position);
     return badDistance;
 }
 
@@ -278,6 +284,71 @@ bool Inflater::InflateCodesFast(const HuffmanTableList& literals, const HuffmanT
     bitCount_ = static_cast<int32_t>(valid);
     windowPosition_ = position;
     return badDistance;
+}
+
+bool Inflater::ReadCodeLengthsFast(const HuffmanTableList& table, int tableBits, uint8_t* lengths, unsigned total) {
+    // A length takes at most a 7-bit code and 7 extra bits; a refill reads a
+    // word beyond the bytes it consumes.
+    constexpr size_t kMaxLengthBits = 7 + 7;
+    constexpr size_t kInputNeeded = (kMaxCodes + 32) * kMaxLengthBits / 8 + 2 * kRefillReadBytes;
+    if (bitCount_ < 0 || bitCount_ >= 8 || tableBits > 7) return false;
+    size_t available = 0;
+    const uint8_t* const start = source_.Buffered(available);
+    if (available < kInputNeeded) return false;
+
+    const uint8_t* in = start;
+    uint64_t bits = bitBuffer_;
+    uint32_t count = static_cast<uint32_t>(bitCount_);  // exact, 0..63
+    const HuffmanEntry* const root = table.Root();
+    const uint64_t mask = kBitMask[tableBits];
+    unsigned previous = 0;
+    for (unsigned i = 0; i < total;) {
+        if (count < kMaxLengthBits) {
+            bits |= LoadWord(in) << count;
+            in += 7 - (count >> 3);
+            count |= kRefillBits;
+        }
+        const HuffmanEntry entry = root[bits & mask];
+        if (entry.operation != kOpLiteral || entry.bits == 0) return false;
+        bits >>= entry.bits;
+        count -= entry.bits;
+        const unsigned symbol = entry.value;
+        if (symbol < 16) {
+            lengths[i++] = static_cast<uint8_t>(symbol);
+            previous = symbol;
+            continue;
+        }
+        unsigned repeat;
+        unsigned length = 0;
+        if (symbol == 16) {
+            repeat = 3 + static_cast<unsigned>(bits & 3);
+            bits >>= 2;
+            count -= 2;
+            length = previous;
+        } else if (symbol == 17) {
+            repeat = 3 + static_cast<unsigned>(bits & 7);
+            bits >>= 3;
+            count -= 3;
+        } else {
+            repeat = 11 + static_cast<unsigned>(bits & 0x7F);
+            bits >>= 7;
+            count -= 7;
+        }
+        if (i + repeat > total) return false;
+        std::fill(lengths + i, lengths + i + repeat, static_cast<uint8_t>(length));
+        i += repeat;
+        previous = length;
+    }
+
+    // Hand whole unused bytes back, as the careful loop holds none.
+    const size_t giveBack = std::min<size_t>(count / 8, static_cast<size_t>(in - start));
+    in -= giveBack;
+    count -= static_cast<uint32_t>(giveBack * 8);
+    bits &= (uint64_t{1} << count) - 1;
+    source_.Consume(static_cast<size_t>(in - start));
+    bitBuffer_ = bits;
+    bitCount_ = static_cast<int32_t>(count);
+    return true;
 }
 
 int Inflater::CopyStoredFast(uint32_t& left) {

@@ -189,9 +189,24 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
     }
     levels[0] = Level{0, rootWidth, rootStart, 0};
 
+    // Codes that end in the first level are stored once, in the first 2^len
+    // slots, and that prefix is doubled (copied after itself) as the length
+    // grows: a code of length len repeats every 2^len slots, so the copies
+    // are its other slots. The doubling reaches the whole first level before
+    // any link to a sub-table is written.
+    // (The list's block may move when a sub-table is allocated, so the first
+    // level is found afresh each time.)
+    uint32_t rootSpan = 1u << std::min(minLength, rootWidth);
+    auto growRoot = [&](int len) {
+        const uint32_t span = 1u << std::min(len, rootWidth);
+        HuffmanEntry* const root = builder.Entries() + rootStart;
+        for (; rootSpan < span; rootSpan *= 2) std::copy(root, root + rootSpan, root + rootSpan);
+    };
+
     uint32_t code = 0;  // current code, bit-reversed (first bit in bit 0)
     unsigned position = 0;
     for (int len = minLength; len <= maxLength; ++len) {
+        growRoot(len);
         for (unsigned left = counts[len]; left > 0; --left) {
             // Leave tables whose prefix this code no longer has.
             while (top > 0 && (code & kBitMask[levels[top].offset]) != levels[top].prefix) --top;
@@ -240,9 +255,14 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
                 entry.operation = extra[symbol - simpleCount];
                 entry.value = base[symbol - simpleCount];
             }
-            HuffmanEntry* table = builder.Entries() + level.start;
-            const uint32_t step = 1u << (len - level.offset);
-            for (uint32_t slot = code >> level.offset; slot < (1u << level.width); slot += step) table[slot] = entry;
+            if (len <= rootWidth) {
+                builder.Entries()[rootStart + code] = entry;
+            } else {
+                HuffmanEntry* table = builder.Entries() + level.start;
+                const uint32_t step = 1u << (len - level.offset);
+                for (uint32_t slot = code >> level.offset; slot < (1u << level.width); slot += step)
+                    table[slot] = entry;
+            }
             slotsWritten += (1u << level.width) >> (len - level.offset);
 
             // Next code in bit-reversed order.
@@ -255,6 +275,7 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
         }
     }
 
+    growRoot(rootWidth);
     bits = rootWidth;
     // 7. Incomplete unless nothing was left free (a lone one-bit code counts
     // as complete).

@@ -455,5 +455,104 @@ TEST(InflateStreams, BadCodeLengths) {
     }
 }
 
+// Runs of 10-bit first-level literals, each followed by a match whose codes
+// and extra bits take the most bits a match can (a 15-bit length code with 5
+// extra bits, a 15-bit distance code with 13): the fast loop must refill
+// between them whatever the length of the run.
+TEST(InflateStreams, LiteralRunsBeforeTheLongestMatch) {
+    // Complete codes: literals of lengths 1..14 ('a' of 10 bits), the end of
+    // block and length symbol 284 of 15; distances 0..13 of lengths
+    // 1..14, symbols 28 and 29 of 15.
+    std::vector<uint8_t> literal(285, 0);
+    const uint8_t byLength[] = {'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'a', 'k', 'l', 'm', 'n'};
+    for (int len = 1; len <= 14; ++len) literal[byLength[len - 1]] = static_cast<uint8_t>(len);
+    literal[256] = 15;
+    literal[284] = 15;
+    std::vector<uint8_t> distance(30, 0);
+    for (int len = 1; len <= 14; ++len) distance[len - 1] = static_cast<uint8_t>(len);
+    distance[28] = distance[29] = 15;
+    const std::vector<uint32_t> literalCodes = CanonicalCodes(literal);
+    const std::vector<uint32_t> distanceCodes = CanonicalCodes(distance);
+
+    BitWriter w;
+    DynamicHeader(w, true, literal, distance);
+    size_t written = 0;
+    for (; written < 25000; ++written) w.Code(literalCodes[byLength[written % 3]], 1 + written % 3);
+    for (unsigned run = 0; run <= 6; ++run) {
+        for (unsigned i = 0; i < run; ++i) w.Code(literalCodes['a'], 10);
+        w.Code(literalCodes[284], 15);
+        w.Bits(31 - run, 5);  // length 227 + extra
+        w.Code(distanceCodes[28], 15);
+        w.Bits(0x1FFF - run * 97, 13);  // distance 16385 + extra
+        written += run + 227 + 31 - run;
+    }
+    w.Code(literalCodes[256], 15);
+    const Bytes stream = w.Finish();
+    Bytes expected;
+    ASSERT_TRUE(ZlibInflate(stream, expected));
+    ASSERT_EQ(expected.size(), written);
+    const InflateRun run = Inflate(stream, static_cast<int64_t>(written));
+    EXPECT_EQ(run.result, kInflateOk);
+    EXPECT_TRUE(run.output == expected);
+}
+
+// Code lengths read while plenty of input is buffered (the word-wise header
+// reader) give the careful reader's result and leave the same input unread.
+TEST(InflateStreams, CodeLengthsWithInputBuffered) {
+    // A repeat that runs past the last length, with input to spare.
+    struct Case {
+        uint32_t extra;  // of the third 18-symbol: 11 + extra zeros
+        int result;
+    };
+    const Case cases[] = {{0, kInflateBadData}, {10, kInflateBadData}, {127, kInflateBadData}};
+    for (const Case& c : cases) {
+        BitWriter w;
+        w.Bits(1, 1);
+        w.Bits(2, 2);
+        w.Bits(0, 5);  // 257 literal/length lengths
+        w.Bits(0, 5);  // 1 distance length
+        w.Bits(19 - 4, 4);
+        for (unsigned i = 0; i < 19; ++i) w.Bits(kCodeLengthOrder[i] == 18 ? 1 : (kCodeLengthOrder[i] == 1 ? 1 : 0), 3);
+        // Codes: 1 -> 0, 18 -> 1. 255 zeros, then 11 or more of 258.
+        w.Code(1, 1);
+        w.Bits(127, 7);
+        w.Code(1, 1);
+        w.Bits(106, 7);
+        w.Code(1, 1);
+        w.Bits(c.extra, 7);
+        Bytes stream = w.Finish();
+        stream.resize(stream.size() + 2000, 0x55);
+        const InflateRun run = Inflate(stream, 1);
+        EXPECT_EQ(run.result, c.result) << c.extra;
+    }
+    // Two lengths of one bit after the 255 zeros: a complete code of the
+    // last literal and the distance; then a one-bit code for 0xFF.
+    BitWriter w;
+    w.Bits(1, 1);
+    w.Bits(2, 2);
+    w.Bits(0, 5);
+    w.Bits(0, 5);
+    w.Bits(19 - 4, 4);
+    for (unsigned i = 0; i < 19; ++i) w.Bits(kCodeLengthOrder[i] == 18 ? 1 : (kCodeLengthOrder[i] == 1 ? 1 : 0), 3);
+    w.Code(1, 1);
+    w.Bits(127, 7);
+    w.Code(1, 1);
+    w.Bits(106, 7);
+    w.Code(0, 1);                                 // literal 255: 1 bit
+    w.Code(0, 1);                                 // end of block: 1 bit
+    w.Code(0, 1);                                 // distance 0: 1 bit
+    for (int k = 0; k < 5000; ++k) w.Code(0, 1);  // 0xFF
+    w.Code(1, 1);
+    Bytes stream = w.Finish();
+    const size_t body = stream.size();
+    stream.resize(body + 700, 0xAA);
+    Bytes expected;
+    ASSERT_TRUE(ZlibInflate(stream, expected));
+    const InflateRun run = Inflate(stream, 5000);
+    EXPECT_EQ(run.result, kInflateOk);
+    EXPECT_TRUE(run.output == expected);
+    EXPECT_EQ(run.bytesLeft, 700);
+}
+
 }  // namespace
 }  // namespace tovra::codecs::test

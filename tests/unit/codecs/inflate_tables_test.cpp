@@ -9,27 +9,12 @@
 #include <vector>
 
 #include "codecs/inflate.h"
+#include "inflate_test_helpers.h"
 
 namespace tovra::codecs {
 namespace {
 
-// Canonical codes (first bit in the most significant place), computed the way
-// the deflate format describes them.
-std::vector<uint32_t> CanonicalCodes(const std::vector<uint8_t>& lengths) {
-    uint32_t counts[17] = {};
-    for (uint8_t len : lengths) ++counts[len];
-    counts[0] = 0;
-    uint32_t next[17] = {};
-    uint32_t code = 0;
-    for (int len = 1; len <= 16; ++len) {
-        code = (code + counts[len - 1]) << 1;
-        next[len] = code;
-    }
-    std::vector<uint32_t> codes(lengths.size());
-    for (size_t s = 0; s < lengths.size(); ++s)
-        if (lengths[s] != 0) codes[s] = next[lengths[s]]++;
-    return codes;
-}
+using test::CanonicalCodes;
 
 // Follows a code through the tables, reading its bits first bit first.
 HuffmanEntry Walk(const HuffmanTableList& list, int rootBits, uint32_t code, int length, int& used) {

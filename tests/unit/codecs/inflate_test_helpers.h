@@ -94,6 +94,24 @@ private:
     int used_ = 0;
 };
 
+// Canonical codes (first bit in the most significant place), computed the way
+// the deflate format describes them.
+inline std::vector<uint32_t> CanonicalCodes(const std::vector<uint8_t>& lengths) {
+    uint32_t counts[17] = {};
+    for (uint8_t len : lengths) ++counts[len];
+    counts[0] = 0;
+    uint32_t next[17] = {};
+    uint32_t code = 0;
+    for (int len = 1; len <= 16; ++len) {
+        code = (code + counts[len - 1]) << 1;
+        next[len] = code;
+    }
+    std::vector<uint32_t> codes(lengths.size());
+    for (size_t s = 0; s < lengths.size(); ++s)
+        if (lengths[s] != 0) codes[s] = next[lengths[s]]++;
+    return codes;
+}
+
 // Text-like data with repeats, so that every code kind appears.
 inline Bytes SampleData(size_t size, uint32_t seed) {
     std::mt19937 rng(seed);

@@ -13,9 +13,7 @@
 namespace tovra::extract::testing {
 namespace {
 
-std::string DataPath(const std::string& name) {
-    return std::string(TOVRA_SOURCE_DIR) + "/tests/data/" + name;
-}
+std::string DataPath(const std::string& name) { return std::string(TOVRA_SOURCE_DIR) + "/tests/data/" + name; }
 
 class LegacyMembers : public EngineFixture {};
 

@@ -250,53 +250,79 @@ bool Deflater::DeflateFast(DeflateHost& host) {
 
 // Levels 4-9: a match found at one position is held back for one step; if the
 // next position has a longer match, the byte is sent as a literal instead.
+// The loop state lives in locals as in DeflateFast.
 template <bool kReference>
 bool Deflater::DeflateLazy(DeflateHost& host) {
-    bool matchAvailable = false;  // a literal at strStart_ - 1 is pending
+    bool matchAvailable = false;  // a literal at pos - 1 is pending
     uint32_t matchLength = kMinMatch - 1;
-    uint32_t hash = HashAt(strStart_);  // as in DeflateFast
-    while (lookahead_ != 0) {
-        uint32_t chainHead = InsertString<true>(strStart_, hash);
-        hash = NextHash(hash, strStart_);
+    uint32_t prevLength = prevLength_;
+    uint32_t pos = strStart_;
+    uint32_t lookahead = lookahead_;
+    uint32_t entries = lastLit_;
+    uint32_t matches = lastDist_;
+    uint32_t matchStart = matchStart_;
+    const uint32_t lazyLimit = lazyLimit_;
+    const auto store = [&] {
+        strStart_ = pos;
+        lookahead_ = lookahead;
+        lastLit_ = entries;
+        lastDist_ = matches;
+        matchStart_ = matchStart;
+        prevLength_ = prevLength;
+    };
+    // Flushes the block; false when the output has failed.
+    const auto flushBlock = [&] {
+        store();
+        FlushCurrentBlock(false);
+        entries = lastLit_;
+        matches = lastDist_;
+        return !out_.Failed();
+    };
+    uint32_t hash = HashAt(pos);  // as in DeflateFast
+    while (lookahead != 0) {
+        const uint32_t chainHead = InsertString<true>(pos, hash);
+        hash = NextHash(hash, pos);
         if constexpr (!kReference) PrefetchInsert(hash);
-        prevLength_ = matchLength;
-        const uint32_t prevMatch = matchStart_;
+        prevLength = matchLength;
+        const uint32_t prevMatch = matchStart;
         matchLength = kMinMatch - 1;
-        if (chainHead != 0 && prevLength_ < lazyLimit_ && strStart_ - chainHead <= kMaxDist) {
-            matchLength = std::min(LongestMatch<kReference, !kReference>(chainHead, strStart_, prevLength_, matchStart_), lookahead_);
-            if (matchLength == kMinMatch && strStart_ - matchStart_ > kTooFar) matchLength = kMinMatch - 1;
+        if (chainHead != 0 && prevLength < lazyLimit && pos - chainHead <= kMaxDist) {
+            matchLength =
+                std::min(LongestMatch<kReference, !kReference>(chainHead, pos, prevLength, matchStart), lookahead);
+            if (matchLength == kMinMatch && pos - matchStart > kTooFar) matchLength = kMinMatch - 1;
         }
-        if (prevLength_ >= kMinMatch && matchLength <= prevLength_) {
-            bool flush = TallyMatch(strStart_ - 1 - prevMatch, prevLength_ - kMinMatch);
-            // The match began at strStart_ - 1, whose position is in the
-            // chains; enter the rest it covers.
-            lookahead_ -= prevLength_ - 1;
-            for (uint32_t i = prevLength_ - 2; i != 0; --i) {
-                InsertString<true>(++strStart_, hash);
-                hash = NextHash(hash, strStart_);
+        if (prevLength >= kMinMatch && matchLength <= prevLength) {
+            const bool flush = RecordMatch(entries, matches, pos, pos - 1 - prevMatch, prevLength - kMinMatch);
+            // The match began at pos - 1, whose position is in the chains;
+            // enter the rest it covers.
+            lookahead -= prevLength - 1;
+            for (uint32_t i = prevLength - 2; i != 0; --i) {
+                InsertString<true>(++pos, hash);
+                hash = NextHash(hash, pos);
             }
-            ++strStart_;
+            ++pos;
             matchAvailable = false;
             // The match just found is not valid at the new position.
             matchLength = kMinMatch - 1;
-            if (flush) {
-                FlushCurrentBlock(false);
-                if (out_.Failed()) return false;
-            }
+            if (flush && !flushBlock()) return false;
         } else if (matchAvailable) {
-            if (TallyLiteral(window_[strStart_ - 1])) {
-                FlushCurrentBlock(false);
-                if (out_.Failed()) return false;
-            }
-            ++strStart_;
-            --lookahead_;
+            if (RecordLiteral(entries, matches, pos, window_[pos - 1]) && !flushBlock()) return false;
+            ++pos;
+            --lookahead;
         } else {
             matchAvailable = true;
-            ++strStart_;
-            --lookahead_;
+            ++pos;
+            --lookahead;
         }
-        while (lookahead_ < kMinLookahead && !endOfInput_) FillWindow(host);
+        if (lookahead < kMinLookahead && !endOfInput_) {
+            store();
+            while (lookahead_ < kMinLookahead && !endOfInput_) FillWindow(host);
+            pos = strStart_;
+            lookahead = lookahead_;
+            matchStart = matchStart_;
+        }
     }
+    store();
     if (matchAvailable) TallyLiteral(window_[strStart_ - 1]);
     return true;
 }

@@ -126,7 +126,9 @@ void Deflater::SlideWindow() {
     // Positions that fall below the window become 0 (none); both tables have
     // 32768 entries and are adjusted in one pass (with the skip links).
     static_assert(kHashSize == kHalfWindow, "heads and links are slid in one loop");
-    const auto down = [](uint16_t v) { return static_cast<uint16_t>(v - std::min<uint16_t>(v, kHalfWindow)); };
+    // Written as a saturating subtraction, which vectorises to one
+    // instruction per eight entries.
+    const auto down = [](uint16_t v) { return static_cast<uint16_t>(v > kHalfWindow ? v - kHalfWindow : 0); };
     for (uint32_t i = 0; i < kHashSize; ++i) {
         head_[i] = down(head_[i]);
         links_[i].prev = down(links_[i].prev);

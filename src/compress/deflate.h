@@ -118,7 +118,8 @@ private:
 
     // Matching (deflate_match.cpp).
     template <bool kReference, bool kSkipLinks>
-    [[gnu::always_inline]] inline uint32_t LongestMatch(uint32_t chainHead);
+    [[gnu::always_inline]] inline uint32_t LongestMatch(uint32_t chainHead, uint32_t pos, uint32_t prevLength,
+                                                        uint32_t& matchStart) const;
     template <bool kReference>
     bool DeflateFast(DeflateHost& host);
     template <bool kReference>
@@ -160,30 +161,38 @@ private:
     static constexpr uint32_t kTokenDistanceMask = 0x7FFF;
     static constexpr uint32_t kTokenDistCodeShift = 24;
     static_assert(kMaxDist <= kTokenDistanceMask && kDistCodes <= 32, "a match fits its token");
-    bool TallyLiteral(uint8_t c) {
-        const uint32_t n = lastLit_ + 1;
+    // The recorders work on counters the caller passes (`entries` recorded,
+    // `matches` among them, `pos` the position the estimate measures the
+    // block to), so the fast matcher can keep them in registers; the
+    // Tally* forms use the members.
+    bool RecordLiteral(uint32_t& entries, uint32_t matches, uint32_t pos, uint8_t c) {
+        const uint32_t n = entries + 1;
         ++litLen_.freq[c];
-        lastLit_ = n;
+        entries = n;
         tokens_[n - 1] = c;
-        return AfterTally(n, lastDist_);
+        return AfterTally(n, matches, pos);
     }
-    bool TallyMatch(uint32_t distance, uint32_t lengthMinus3) {
-        const uint32_t n = lastLit_ + 1;
-        const uint32_t dists = lastDist_ + 1;
+    bool RecordMatch(uint32_t& entries, uint32_t& matches, uint32_t pos, uint32_t distance, uint32_t lengthMinus3) {
+        const uint32_t n = entries + 1;
+        const uint32_t dists = matches + 1;
         const uint32_t code = DistCode(distance - 1);
         ++litLen_.freq[kCodes.lengthCode[lengthMinus3] + kLiterals + 1];
         ++dist_.freq[code];
-        lastLit_ = n;
-        lastDist_ = dists;
+        entries = n;
+        matches = dists;
         tokens_[n - 1] = code << kTokenDistCodeShift | distance << kTokenDistanceShift | lengthMinus3;
-        return AfterTally(n, dists);
+        return AfterTally(n, dists, pos);
     }
-    // n entries and `dists` matches are recorded.
-    bool AfterTally(uint32_t n, uint32_t dists) {
-        if (estimateBlocks_ && (n % kEstimateEvery) == 0 && EstimateSaysFlush()) return true;
+    bool TallyLiteral(uint8_t c) { return RecordLiteral(lastLit_, lastDist_, strStart_, c); }
+    bool TallyMatch(uint32_t distance, uint32_t lengthMinus3) {
+        return RecordMatch(lastLit_, lastDist_, strStart_, distance, lengthMinus3);
+    }
+    // n entries and `dists` matches are recorded, the block reaching `pos`.
+    bool AfterTally(uint32_t n, uint32_t dists, uint32_t pos) const {
+        if (estimateBlocks_ && (n % kEstimateEvery) == 0 && EstimateSaysFlush(n, dists, pos)) return true;
         return n == kLitBufferSize - 1 || dists == kDistBufferSize;
     }
-    bool EstimateSaysFlush() const;
+    bool EstimateSaysFlush(uint32_t entries, uint32_t matches, uint32_t pos) const;
     void FlushCurrentBlock(bool last);
 
     // Block coding (deflate_block.cpp, deflate_trees.cpp).

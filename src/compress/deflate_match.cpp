@@ -42,17 +42,17 @@ inline uint32_t CommonPrefix(const uint8_t* a, const uint8_t* b) {
 }  // namespace
 
 // Searches the hash chain from `curMatch` for a match longer than
-// prevLength_ at strStart_. Candidates are followed while they lie less than
+// `prevLength` at `pos`. Candidates are followed while they lie less than
 // kMaxDist back and the chain budget lasts; the first candidate that sets a
-// new best length wins (matchStart_), and reaching niceLength_ ends the
+// new best length wins (`matchStart`), and reaching niceLength_ ends the
 // search. Returns the best length, which may run past the lookahead.
 template <bool kReference, bool kSkipLinks>
-uint32_t Deflater::LongestMatch(uint32_t curMatch) {
+uint32_t Deflater::LongestMatch(uint32_t curMatch, uint32_t pos, uint32_t prevLength, uint32_t& matchStart) const {
     uint32_t chain = chainLimit_;
-    const uint8_t* const scan = window_ + strStart_;
-    uint32_t best = prevLength_;
-    const uint32_t limit = strStart_ > kMaxDist ? strStart_ - kMaxDist : 0;
-    if (prevLength_ >= goodLength_) chain >>= 2;
+    const uint8_t* const scan = window_ + pos;
+    uint32_t best = prevLength;
+    const uint32_t limit = pos > kMaxDist ? pos - kMaxDist : 0;
+    if (prevLength >= goodLength_) chain >>= 2;
 
     if constexpr (kReference) {
         do {
@@ -64,7 +64,7 @@ uint32_t Deflater::LongestMatch(uint32_t curMatch) {
             uint32_t len = 2;
             while (len < kMaxMatch && scan[len] == match[len]) ++len;
             if (len > best) {
-                matchStart_ = curMatch;
+                matchStart = curMatch;
                 best = len;
                 if (len >= niceLength_) break;
             }
@@ -84,7 +84,7 @@ uint32_t Deflater::LongestMatch(uint32_t curMatch) {
             if (Load16(windowEnd + candidate) != scanEnd || Load16(window + candidate) != scanStart) return false;
             const uint32_t len = CommonPrefix(scan, window + candidate);
             if (len <= best) return false;
-            matchStart_ = candidate;
+            matchStart = candidate;
             best = len;
             if (len >= nice) return true;
             scanEnd = Load16(scan + best - 1);
@@ -126,7 +126,9 @@ void Deflater::SlideWindow() {
     // Positions that fall below the window become 0 (none); both tables have
     // 32768 entries and are adjusted in one pass (with the skip links).
     static_assert(kHashSize == kHalfWindow, "heads and links are slid in one loop");
-    const auto down = [](uint16_t v) { return static_cast<uint16_t>(v - std::min<uint16_t>(v, kHalfWindow)); };
+    // Written as a saturating subtraction, which vectorises to one
+    // instruction per eight entries.
+    const auto down = [](uint16_t v) { return static_cast<uint16_t>(v > kHalfWindow ? v - kHalfWindow : 0); };
     for (uint32_t i = 0; i < kHashSize; ++i) {
         head_[i] = down(head_[i]);
         links_[i].prev = down(links_[i].prev);
@@ -158,12 +160,12 @@ void Deflater::FillWindow(DeflateHost& host) {
     }
 }
 
-bool Deflater::EstimateSaysFlush() const {
-    uint64_t outLength = uint64_t{lastLit_} * 8;
+bool Deflater::EstimateSaysFlush(uint32_t entries, uint32_t matches, uint32_t pos) const {
+    uint64_t outLength = uint64_t{entries} * 8;
     for (int code = 0; code < kDistCodes; ++code) outLength += uint64_t{dist_.freq[code]} * (5u + kExtraDistBits[code]);
     outLength >>= 3;
-    int64_t inLength = int64_t{strStart_} - blockStart_;
-    return lastDist_ < lastLit_ / 2 && static_cast<int64_t>(outLength) < inLength / 2;
+    int64_t inLength = int64_t{pos} - blockStart_;
+    return matches < entries / 2 && static_cast<int64_t>(outLength) < inLength / 2;
 }
 
 void Deflater::FlushCurrentBlock(bool last) {
@@ -174,101 +176,155 @@ void Deflater::FlushCurrentBlock(bool last) {
 
 // Levels 1-3: take the longest match at each position at once; inner
 // positions of matches longer than lazyLimit_ are not entered into the
-// chains.
+// chains. The position, lookahead and entry counts live in locals: the
+// stores into the chains and the token buffer could otherwise alias the
+// members and force them to be reloaded at every step. The members are
+// brought up to date around the calls that read them (block flush, window
+// refill).
 template <bool kReference>
 bool Deflater::DeflateFast(DeflateHost& host) {
     prevLength_ = kMinMatch - 1;
-    // The hash of strStart_. Every byte it reads is final: at the top of the
-    // loop the lookahead is at least kMinLookahead, or the input has ended
-    // and the bytes past it are zero.
-    uint32_t hash = HashAt(strStart_);
-    while (lookahead_ != 0) {
-        uint32_t chainHead = InsertString<false>(strStart_, hash);
-        hash = NextHash(hash, strStart_);
+    uint32_t pos = strStart_;
+    uint32_t lookahead = lookahead_;
+    uint32_t entries = lastLit_;
+    uint32_t matches = lastDist_;
+    uint32_t matchStart = matchStart_;
+    const uint32_t lazyLimit = lazyLimit_;
+    const auto store = [&] {
+        strStart_ = pos;
+        lookahead_ = lookahead;
+        lastLit_ = entries;
+        lastDist_ = matches;
+        matchStart_ = matchStart;
+    };
+    // The hash of pos. Every byte it reads is final: at the top of the loop
+    // the lookahead is at least kMinLookahead, or the input has ended and the
+    // bytes past it are zero.
+    uint32_t hash = HashAt(pos);
+    while (lookahead != 0) {
+        const uint32_t chainHead = InsertString<false>(pos, hash);
+        hash = NextHash(hash, pos);
         if constexpr (!kReference) PrefetchInsert(hash);
         uint32_t matchLength = 0;
-        if (chainHead != 0 && strStart_ - chainHead <= kMaxDist) {
-            matchLength = std::min(LongestMatch<kReference, false>(chainHead), lookahead_);
+        if (chainHead != 0 && pos - chainHead <= kMaxDist) {
+            matchLength =
+                std::min(LongestMatch<kReference, false>(chainHead, pos, kMinMatch - 1, matchStart), lookahead);
         }
         bool flush;
         if (matchLength >= kMinMatch) {
-            flush = TallyMatch(strStart_ - matchStart_, matchLength - kMinMatch);
-            lookahead_ -= matchLength;
-            if (matchLength <= lazyLimit_) {
+            flush = RecordMatch(entries, matches, pos, pos - matchStart, matchLength - kMinMatch);
+            lookahead -= matchLength;
+            if (matchLength <= lazyLimit) {
                 for (uint32_t i = 1; i < matchLength; ++i) {
-                    InsertString<false>(strStart_ + i, hash);
-                    hash = NextHash(hash, strStart_ + i);
+                    InsertString<false>(pos + i, hash);
+                    hash = NextHash(hash, pos + i);
                 }
-                strStart_ += matchLength;
+                pos += matchLength;
             } else {
                 // Past a longer match the hash restarts from the bytes at the
                 // new position.
-                strStart_ += matchLength;
-                hash = HashAt(strStart_);
+                pos += matchLength;
+                hash = HashAt(pos);
             }
         } else {
-            flush = TallyLiteral(window_[strStart_]);
-            --lookahead_;
-            ++strStart_;
+            flush = RecordLiteral(entries, matches, pos, window_[pos]);
+            --lookahead;
+            ++pos;
         }
         if (flush) {
+            store();
             FlushCurrentBlock(false);
             if (out_.Failed()) return false;
+            entries = lastLit_;
+            matches = lastDist_;
         }
-        while (lookahead_ < kMinLookahead && !endOfInput_) FillWindow(host);
+        if (lookahead < kMinLookahead && !endOfInput_) {
+            store();
+            while (lookahead_ < kMinLookahead && !endOfInput_) FillWindow(host);
+            pos = strStart_;
+            lookahead = lookahead_;
+            matchStart = matchStart_;
+        }
     }
+    store();
     return true;
 }
 
 // Levels 4-9: a match found at one position is held back for one step; if the
 // next position has a longer match, the byte is sent as a literal instead.
+// The loop state lives in locals as in DeflateFast.
 template <bool kReference>
 bool Deflater::DeflateLazy(DeflateHost& host) {
-    bool matchAvailable = false;  // a literal at strStart_ - 1 is pending
+    bool matchAvailable = false;  // a literal at pos - 1 is pending
     uint32_t matchLength = kMinMatch - 1;
-    uint32_t hash = HashAt(strStart_);  // as in DeflateFast
-    while (lookahead_ != 0) {
-        uint32_t chainHead = InsertString<true>(strStart_, hash);
-        hash = NextHash(hash, strStart_);
+    uint32_t prevLength = prevLength_;
+    uint32_t pos = strStart_;
+    uint32_t lookahead = lookahead_;
+    uint32_t entries = lastLit_;
+    uint32_t matches = lastDist_;
+    uint32_t matchStart = matchStart_;
+    const uint32_t lazyLimit = lazyLimit_;
+    const auto store = [&] {
+        strStart_ = pos;
+        lookahead_ = lookahead;
+        lastLit_ = entries;
+        lastDist_ = matches;
+        matchStart_ = matchStart;
+        prevLength_ = prevLength;
+    };
+    // Flushes the block; false when the output has failed.
+    const auto flushBlock = [&] {
+        store();
+        FlushCurrentBlock(false);
+        entries = lastLit_;
+        matches = lastDist_;
+        return !out_.Failed();
+    };
+    uint32_t hash = HashAt(pos);  // as in DeflateFast
+    while (lookahead != 0) {
+        const uint32_t chainHead = InsertString<true>(pos, hash);
+        hash = NextHash(hash, pos);
         if constexpr (!kReference) PrefetchInsert(hash);
-        prevLength_ = matchLength;
-        const uint32_t prevMatch = matchStart_;
+        prevLength = matchLength;
+        const uint32_t prevMatch = matchStart;
         matchLength = kMinMatch - 1;
-        if (chainHead != 0 && prevLength_ < lazyLimit_ && strStart_ - chainHead <= kMaxDist) {
-            matchLength = std::min(LongestMatch<kReference, !kReference>(chainHead), lookahead_);
-            if (matchLength == kMinMatch && strStart_ - matchStart_ > kTooFar) matchLength = kMinMatch - 1;
+        if (chainHead != 0 && prevLength < lazyLimit && pos - chainHead <= kMaxDist) {
+            matchLength =
+                std::min(LongestMatch<kReference, !kReference>(chainHead, pos, prevLength, matchStart), lookahead);
+            if (matchLength == kMinMatch && pos - matchStart > kTooFar) matchLength = kMinMatch - 1;
         }
-        if (prevLength_ >= kMinMatch && matchLength <= prevLength_) {
-            bool flush = TallyMatch(strStart_ - 1 - prevMatch, prevLength_ - kMinMatch);
-            // The match began at strStart_ - 1, whose position is in the
-            // chains; enter the rest it covers.
-            lookahead_ -= prevLength_ - 1;
-            for (uint32_t i = prevLength_ - 2; i != 0; --i) {
-                InsertString<true>(++strStart_, hash);
-                hash = NextHash(hash, strStart_);
+        if (prevLength >= kMinMatch && matchLength <= prevLength) {
+            const bool flush = RecordMatch(entries, matches, pos, pos - 1 - prevMatch, prevLength - kMinMatch);
+            // The match began at pos - 1, whose position is in the chains;
+            // enter the rest it covers.
+            lookahead -= prevLength - 1;
+            for (uint32_t i = prevLength - 2; i != 0; --i) {
+                InsertString<true>(++pos, hash);
+                hash = NextHash(hash, pos);
             }
-            ++strStart_;
+            ++pos;
             matchAvailable = false;
             // The match just found is not valid at the new position.
             matchLength = kMinMatch - 1;
-            if (flush) {
-                FlushCurrentBlock(false);
-                if (out_.Failed()) return false;
-            }
+            if (flush && !flushBlock()) return false;
         } else if (matchAvailable) {
-            if (TallyLiteral(window_[strStart_ - 1])) {
-                FlushCurrentBlock(false);
-                if (out_.Failed()) return false;
-            }
-            ++strStart_;
-            --lookahead_;
+            if (RecordLiteral(entries, matches, pos, window_[pos - 1]) && !flushBlock()) return false;
+            ++pos;
+            --lookahead;
         } else {
             matchAvailable = true;
-            ++strStart_;
-            --lookahead_;
+            ++pos;
+            --lookahead;
         }
-        while (lookahead_ < kMinLookahead && !endOfInput_) FillWindow(host);
+        if (lookahead < kMinLookahead && !endOfInput_) {
+            store();
+            while (lookahead_ < kMinLookahead && !endOfInput_) FillWindow(host);
+            pos = strStart_;
+            lookahead = lookahead_;
+            matchStart = matchStart_;
+        }
     }
+    store();
     if (matchAvailable) TallyLiteral(window_[strStart_ - 1]);
     return true;
 }

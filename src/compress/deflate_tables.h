@@ -128,9 +128,13 @@ constexpr CodeTables MakeCodeTables() {
 inline constexpr CodeTables kCodes = MakeCodeTables();
 static_assert(kCodes.lengthCode[254] == 27 && kCodes.baseDist[29] == 24576);
 
-// Distance code of (distance - 1), 0..32767.
+// Distance code of (distance - 1), 0..32767. The table index is chosen
+// with a mask rather than a branch: near and far distances alternate with
+// no pattern a predictor could learn.
 inline uint32_t DistCode(uint32_t dist) {
-    return dist < 256 ? kCodes.distCode[dist] : kCodes.distCode[256 + (dist >> 7)];
+    const uint32_t farIndex = 256 + (dist >> 7);
+    const uint32_t index = dist < 256 ? dist : farIndex;
+    return kCodes.distCode[index];
 }
 
 // The fixed Huffman trees: literal/length lengths 8 (0-143), 9 (144-255),

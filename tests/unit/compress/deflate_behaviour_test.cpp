@@ -277,5 +277,49 @@ TEST_F(DeflateBehaviour, ReadErrorEndsTheInputQuietly) {
     }
 }
 
+// The first distance of each of the 30 distance codes.
+constexpr uint32_t kFirstDistance[kDistCodes + 1] = {
+    1,   2,   3,   4,   5,    7,    9,    13,   17,   25,   33,   49,    65,    97,    129,  193,
+    257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577, 32769};
+
+TEST(DistanceCode, FirstAndLastDistanceOfEveryCode) {
+    for (uint32_t code = 0; code < kDistCodes; ++code) {
+        EXPECT_EQ(DistCode(kFirstDistance[code] - 1), code) << "first distance of code " << code;
+        EXPECT_EQ(DistCode(kFirstDistance[code + 1] - 2), code) << "last distance of code " << code;
+    }
+}
+
+TEST_F(DeflateBehaviour, MatchDistancesEitherSideOfTheNearTableAreKept) {
+    // Random nibbles (so the blocks are Huffman coded) around 40 random
+    // bytes at 50, copied `distance` bytes later front to back as a decoder
+    // would: the only long match. Bit 4 of a position's hash is bit 4
+    // of its third byte, set at 52 alone: no nibble position shares the
+    // chain, so both matchers find the string and record its distance.
+    for (uint32_t distance : {1u, 255u, 256u, 257u, 384u, 385u, 4097u, 32506u}) {
+        Bytes in = testing::RandomBytes(distance + 40 + 100, distance);
+        for (size_t i = 0; i < in.size(); ++i) {
+            if (i < 50 || i >= 90) in[i] = static_cast<uint8_t>(in[i] & 0x0F);
+        }
+        in[50] &= 0xEF;
+        in[51] &= 0xEF;
+        in[52] |= 0x10;
+        for (uint32_t i = 50; i < 90; ++i) in[i + distance] = in[i];
+        for (int level : {1, 6}) {
+            DeflateResult r = Run(in, level, false);
+            uint32_t longest = 0, at = 0;
+            for (const testing::Token& t : testing::TokenReader(r.data).Parse().tokens) {
+                if (t.match && t.length > longest) {
+                    longest = t.length;
+                    at = t.distance;
+                }
+            }
+            // A chance match among the nibbles just before may take the
+            // copy's first bytes.
+            EXPECT_GE(longest, 30u) << "distance " << distance << " level " << level;
+            EXPECT_EQ(at, distance) << "level " << level;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tovra::compress

@@ -70,5 +70,11 @@ bench: deps
 	cmake --build $(BUILD)/bench -j $(JOBS)
 	bash bench/run.sh $(BUILD)/bench
 
+# Pictures of the three dialogs for the README (docs/*.png), taken under Wine
+# with the Japanese locale on a virtual X screen. Not part of `make test`.
+.PHONY: screenshots
+screenshots: windows
+	bash tests/ui/screenshots.sh $(WINDOWS)/bin/ui_tests.exe docs
+
 clean:
 	rm -rf $(BUILD)

@@ -11,6 +11,8 @@ packages=(
   wine wine64 xvfb xauth
   p7zip-full libarchive-tools
   locales
+  # `make screenshots`: Japanese glyphs for Wine's dialogs, and the screen capture.
+  fonts-ipafont-gothic fonts-wine imagemagick
 )
 
 missing=()

@@ -634,13 +634,16 @@ def check_zip_runs(report, wine, work, source):
     status = wine.archive(["-r", windows_path(archive), "."], source)
     report.check(status == 0, "zip runs: create", f"exit {status}")
     names = [name for name in sorted(files_below(source)) if not name.endswith("/")]
+    # Each change moves the file's time 10 s past the previous change, so two
+    # changes within one 2-second DOS time step still count as newer.
+    last_stamp = 0.0
     for label, prepare, arguments in ZIP_RUNS:
         if prepare == "touch":
             changed = os.path.join(source, names[0])
             with open(changed, "ab") as f:
                 f.write(b"changed under Wine\r\n")
-            stamp = os.path.getmtime(changed) + 10
-            os.utime(changed, (stamp, stamp))
+            last_stamp = max(os.path.getmtime(changed), last_stamp) + 10
+            os.utime(changed, (last_stamp, last_stamp))
         elif prepare == "stub":
             with open(archive, "rb") as f:
                 data = f.read()

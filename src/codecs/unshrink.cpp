@@ -79,6 +79,8 @@ public:
         t_.child[kShrinkControlCode] = kNone;
         t_.lastChild[kShrinkControlCode] = kNone;
         t_.length[kShrinkControlCode] = 0;
+        // lastChild and length of nodes 257 up are set when they are needed:
+        // on a node's first child and when it is defined.
         // The one parallel loop of the library: iterations write only their
         // own node, so nothing needs a lock; the threads are joined at its end.
         // Starting the team costs milliseconds of CPU time on a busy machine
@@ -88,8 +90,6 @@ public:
         ShrinkLink* const link = t_.link;
         uint16_t* const sibling = t_.sibling;
         uint16_t* const child = t_.child;
-        uint16_t* const lastChild = t_.lastChild;
-        uint16_t* const length = t_.length;
         constexpr int first = static_cast<int>(kFirstFreeNode);
         constexpr int end = static_cast<int>(kShrinkNodes);
 #pragma omp parallel for schedule(static) if (end - first >= kParallelClearNodes)
@@ -97,8 +97,6 @@ public:
             link[i] = {kNone, 0};
             sibling[i] = kNone;
             child[i] = kNone;
-            lastChild[i] = kNone;
-            length[i] = 0;
         }
         lastAllocated_ = kShrinkControlCode;
     }

@@ -19,7 +19,6 @@ namespace unshrink_reference {
 
 using namespace tovra::codecs;
 
-
 inline constexpr uint16_t kNone = 0xFFFF;
 inline constexpr uint16_t kEndOfChain = kShrinkControlCode;
 inline constexpr unsigned kFirstFreeNode = kShrinkControlCode + 1;

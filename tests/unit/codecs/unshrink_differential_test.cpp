@@ -87,11 +87,7 @@ TEST(UnshrinkDifferential, EncodedDataWholeCutAndDamaged) {
         size_t size;
         test::ShrinkOptions options;
     } cases[] = {
-        {1, {}},
-        {70000, {}},
-        {200000, {0, false}},
-        {150000, {5000, true}},
-        {300000, {0, true}},
+        {1, {}}, {70000, {}}, {200000, {0, false}}, {150000, {5000, true}}, {300000, {0, true}},
     };
     for (const auto& c : cases) {
         const std::string data = Sample(c.size, static_cast<uint32_t>(c.size));

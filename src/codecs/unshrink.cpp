@@ -40,11 +40,22 @@ constexpr unsigned kFirstFreeNode = kShrinkControlCode + 1;
 // thread clears about a million nodes in the time a team takes to start.
 constexpr int kParallelClearNodes = 1 << 20;
 
+// parent and byte side by side: the string walk reads both per step.
+struct ShrinkLink {
+    uint16_t parent;
+    uint8_t byte;
+};
+
 struct ShrinkTable {
-    uint16_t parent[kShrinkNodes];
+    ShrinkLink link[kShrinkNodes];
     uint16_t sibling[kShrinkNodes];
     uint16_t child[kShrinkNodes];
-    uint8_t byte[kShrinkNodes];
+    // The last node of the child list; exact whenever child is not kNone.
+    uint16_t lastChild[kShrinkNodes];
+    // The length the node's string had when the node was defined. Only a
+    // guess once its chain may have changed (a reused parent): every use is
+    // checked against the chain itself.
+    uint16_t length[kShrinkNodes];
     uint8_t stack[kShrinkNodes];
     uint16_t work[kShrinkNodes];  // list heads still to visit in a partial clear
 };
@@ -56,34 +67,36 @@ public:
 
     void Clear() {
         for (unsigned i = 0; i < 256; ++i) {
-            t_.parent[i] = kEndOfChain;
+            t_.link[i] = {kEndOfChain, static_cast<uint8_t>(i)};
             t_.sibling[i] = static_cast<uint16_t>(i + 1);
             t_.child[i] = kNone;
-            t_.byte[i] = static_cast<uint8_t>(i);
+            t_.lastChild[i] = kNone;
+            t_.length[i] = 1;
         }
         t_.sibling[255] = kNone;
-        t_.parent[kShrinkControlCode] = kNone;
+        t_.link[kShrinkControlCode] = {kNone, 0};
         t_.sibling[kShrinkControlCode] = kNone;
         t_.child[kShrinkControlCode] = kNone;
-        t_.byte[kShrinkControlCode] = 0;
+        t_.lastChild[kShrinkControlCode] = kNone;
+        t_.length[kShrinkControlCode] = 0;
+        // lastChild and length of nodes 257 up are set when they are needed:
+        // on a node's first child and when it is defined.
         // The one parallel loop of the library: iterations write only their
         // own node, so nothing needs a lock; the threads are joined at its end.
         // Starting the team costs milliseconds of CPU time on a busy machine
         // (the workers spin before they sleep), while clearing a table of
         // 8192 nodes on one thread takes microseconds: the loop runs on
         // several threads only for a range of kParallelClearNodes or more.
-        uint16_t* const parent = t_.parent;
+        ShrinkLink* const link = t_.link;
         uint16_t* const sibling = t_.sibling;
         uint16_t* const child = t_.child;
-        uint8_t* const byte = t_.byte;
         constexpr int first = static_cast<int>(kFirstFreeNode);
         constexpr int end = static_cast<int>(kShrinkNodes);
 #pragma omp parallel for schedule(static) if (end - first >= kParallelClearNodes)
         for (int i = first; i < end; ++i) {
-            parent[i] = kNone;
+            link[i] = {kNone, 0};
             sibling[i] = kNone;
             child[i] = kNone;
-            byte[i] = 0;
         }
         lastAllocated_ = kShrinkControlCode;
     }
@@ -95,9 +108,8 @@ public:
         in_.Drop(codeBits_);
         // The first code starts the previous string; only a literal can.
         if (code >= 256) return kUnshrinkBadData;
-        stackTop_ = kShrinkNodes - 1;
-        t_.stack[stackTop_] = static_cast<uint8_t>(code);
-        int result = Output(t_.stack + stackTop_, 1);
+        window_[position_] = static_cast<uint8_t>(code);
+        int result = Advance(window_ + position_, 1);
         if (result != 0) return result;
         previous_ = code;
 
@@ -116,64 +128,93 @@ public:
                 }
                 continue;
             }
-            if (!Produce(code)) return kUnshrinkBadData;
-            result = Output(t_.stack + stackTop_, kShrinkNodes - stackTop_);
+            const unsigned previousLength = stringLength_;
+            result = Produce(code);
             if (result != 0) return result;
-            if (!AddNode(t_.stack[stackTop_])) return kUnshrinkBadData;
+            AddNode(string_[0], previousLength + 1);
             previous_ = code;
         }
     }
 
 private:
-    // Puts the string of `code` on the stack (its first byte at stackTop_).
-    bool Produce(uint32_t code) {
-        if (t_.parent[code] == kNone) {
-            // Not yet defined: the previous string, still on the stack, and
-            // its first byte once more.
-            const unsigned length = kShrinkNodes - stackTop_;
-            if (stackTop_ == 0) return false;
-            std::memmove(t_.stack + stackTop_ - 1, t_.stack + stackTop_, length);
-            t_.stack[kShrinkNodes - 1] = t_.stack[stackTop_ - 1];
-            --stackTop_;
-            return true;
+    // Produces the string of `code` and hands it to the output; string_ and
+    // stringLength_ then describe it. Strings that fit before the window's
+    // end are written there directly, the chain walked backwards from the
+    // string's last byte; the rest go through the decode stack.
+    int Produce(uint32_t code) {
+        if (t_.link[code].parent == kNone) {
+            // Not yet defined: the previous string and its first byte once
+            // more. The previous string is still where it was produced:
+            // nothing is written between two strings.
+            if (stringLength_ == kShrinkNodes) return kUnshrinkBadData;
+            const unsigned length = stringLength_ + 1;
+            const uint8_t first = string_[0];
+            if (position_ + length <= kWindowSize) {
+                // A previous string in the window ends at position_, or at
+                // the window's end when a flush came after it; either way it
+                // lies clear of the bytes written here.
+                uint8_t* const out = window_ + position_;
+                std::memcpy(out, string_, stringLength_);
+                out[stringLength_] = first;
+                return Advance(out, length);
+            }
+            uint8_t* const top = t_.stack + kShrinkNodes - length;
+            std::memmove(top, string_, stringLength_);
+            t_.stack[kShrinkNodes - 1] = first;
+            return Spill(top, length);
+        }
+        const unsigned guess = t_.length[code];
+        if (guess <= kShrinkNodes && position_ + guess <= kWindowSize) {
+            uint8_t* const start = window_ + position_;
+            uint8_t* out = start + guess;
+            uint32_t node = code;
+            // Node 256 reads as free, so a chain shorter than the guess
+            // stops here as well as one that meets a free node.
+            do {
+                const ShrinkLink link = t_.link[node];
+                if (link.parent == kNone) break;
+                *--out = link.byte;
+                node = link.parent;
+            } while (out != start);
+            if (out == start && node == kEndOfChain) return Advance(start, guess);
         }
         unsigned top = kShrinkNodes;
-        for (uint32_t node = code; node != kEndOfChain; node = t_.parent[node]) {
-            if (top == 0 || t_.parent[node] == kNone) return false;
-            t_.stack[--top] = t_.byte[node];
+        for (uint32_t node = code; node != kEndOfChain; node = t_.link[node].parent) {
+            if (top == 0 || t_.link[node].parent == kNone) return kUnshrinkBadData;
+            t_.stack[--top] = t_.link[node].byte;
         }
-        stackTop_ = top;
-        return true;
+        t_.length[code] = static_cast<uint16_t>(kShrinkNodes - top);
+        return Spill(t_.stack + top, kShrinkNodes - top);
     }
 
-    // Defines the previous string plus `first` in the next free node. A full
-    // table defines nothing. False when the previous node's child list loops.
-    bool AddNode(uint8_t first) {
+    // Defines the previous string plus `first` (`length` bytes in all) in
+    // the next free node. A full table defines nothing.
+    //
+    // Every node in a child list has a parent, and every node with a parent
+    // is in exactly the list of its parent: nodes are linked when they are
+    // taken and unlinked when they are freed. So a child list never holds
+    // the free node taken here, never loops, and its last node is the one
+    // lastChild remembers.
+    void AddNode(uint8_t first, unsigned length) {
         unsigned node = lastAllocated_ + 1;
-        while (node < kShrinkNodes && t_.parent[node] != kNone) ++node;
+        while (node < kShrinkNodes && t_.link[node].parent != kNone) ++node;
         if (node >= kShrinkNodes) {
             lastAllocated_ = kShrinkNodes - 1;
-            return true;
+            return;
         }
         lastAllocated_ = node;
         const uint16_t under = static_cast<uint16_t>(previous_);
         if (t_.child[under] == kNone) {
             t_.child[under] = static_cast<uint16_t>(node);
-            if (t_.parent[under] == kNone) t_.sibling[under] = kEndOfChain;
+            if (t_.link[under].parent == kNone) t_.sibling[under] = kEndOfChain;
         } else {
-            uint16_t last = t_.child[under];
-            for (unsigned steps = 0; t_.sibling[last] != kNone && t_.sibling[last] != kEndOfChain; ++steps) {
-                if (steps >= kShrinkNodes || last == node) return false;
-                last = t_.sibling[last];
-            }
-            if (last == node) return false;
-            t_.sibling[last] = static_cast<uint16_t>(node);
+            t_.sibling[t_.lastChild[under]] = static_cast<uint16_t>(node);
         }
-        t_.byte[node] = first;
-        t_.parent[node] = under;
+        t_.lastChild[under] = static_cast<uint16_t>(node);
+        t_.link[node] = {under, first};
         if (t_.sibling[node] != kEndOfChain) t_.child[node] = kNone;
         t_.sibling[node] = kNone;
-        return true;
+        t_.length[node] = static_cast<uint16_t>(std::min<unsigned>(length, 0xFFFF));
     }
 
     // Frees every node without children that is not a root, in the lists
@@ -200,7 +241,7 @@ private:
                     } else {
                         t_.sibling[keptBefore] = next;
                     }
-                    t_.parent[node] = kNone;
+                    t_.link[node].parent = kNone;
                     t_.sibling[node] = kNone;
                 } else {
                     keptBefore = node;
@@ -209,12 +250,27 @@ private:
                 }
                 node = next;
             }
+            t_.lastChild[owner] = keptBefore;
         }
         lastAllocated_ = kShrinkControlCode;
         return true;
     }
 
-    int Output(const uint8_t* data, size_t n) {
+    // The string of n bytes just written at the window's position_.
+    int Advance(uint8_t* data, size_t n) {
+        string_ = data;
+        stringLength_ = static_cast<unsigned>(n);
+        position_ += n;
+        if (position_ < kWindowSize) return 0;
+        position_ = 0;
+        return sink_.FlushWindow(window_, kWindowSize);
+    }
+
+    // Copies the string of n bytes on the stack to the window, flushing
+    // every full window.
+    int Spill(const uint8_t* data, size_t n) {
+        string_ = data;
+        stringLength_ = static_cast<unsigned>(n);
         while (n > 0) {
             const size_t run = std::min(n, kWindowSize - position_);
             std::memcpy(window_ + position_, data, run);
@@ -244,7 +300,9 @@ private:
     uint8_t* const window_;
     int codeBits_ = kShrinkMinCodeBits;
     unsigned lastAllocated_ = kShrinkControlCode;
-    unsigned stackTop_ = kShrinkNodes;
+    // The string produced last: in the window or on the stack.
+    const uint8_t* string_ = nullptr;
+    unsigned stringLength_ = 0;
     uint32_t previous_ = 0;
     size_t position_ = 0;
 };

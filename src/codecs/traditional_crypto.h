@@ -5,7 +5,8 @@
 //
 // The keys are the whole state; a member's data is decrypted in order, each
 // byte exactly once. The CRC table is the caller's (the extraction engine
-// builds one per run; format::BuildCrcTable makes one anywhere else).
+// builds one per run; format::BuildCrcTable makes one anywhere else); the
+// cipher derives two small tables of its own from it for the decryption loop.
 #pragma once
 
 #include <cstddef>
@@ -25,8 +26,9 @@ struct TraditionalKeys {
 
 class TraditionalCipher {
 public:
-    // crcTable: 256 entries, must outlive the cipher.
-    explicit TraditionalCipher(const uint32_t* crcTable) : crc_(crcTable) {}
+    // crcTable: 256 entries, must outlive the cipher. Derives the loop's
+    // tables from it (256 steps, next to nothing beside one 8 KiB refill).
+    explicit TraditionalCipher(const uint32_t* crcTable);
 
     // Sets the keys to their initial values and advances them with every byte
     // of `password` up to its terminating zero.
@@ -47,6 +49,11 @@ public:
 private:
     const uint32_t* crc_;
     TraditionalKeys keys_;
+    // crc_[i] | 3: with it the next key2 | 3, which the keystream byte is
+    // made from, is one load and one xor away.
+    uint32_t streamBase_[256];
+    // crc_[i] & 0xFF, read as a byte so key1's update needs no zero-extension.
+    uint8_t crcLow_[256];
 };
 
 }  // namespace tovra::codecs

@@ -3,6 +3,7 @@
 // output cut short or lengthened.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -236,6 +237,62 @@ TEST(TraditionalCipher, UndoesTheEncoderAndChecksTheHeader) {
     c.DecryptBytes(body, 333);
     c.DecryptBytes(body + 333, plain.size() - 333);
     EXPECT_TRUE(cipher.substr(kEncryptionHeaderSize) == plain);
+}
+
+// A long member cut into refills of every awkward size (empty, one byte, odd
+// lengths, one larger than the rest) decrypts as in one call and ends with the
+// same keys: nothing of a byte's step is left behind between calls.
+TEST(TraditionalCipher, UnevenPiecesEqualOnePiece) {
+    uint32_t table[256];
+    format::BuildCrcTable(table);
+    const std::string plain = test::PatternBytes(150000, 9);
+    const std::string sealed = test::TraditionalEncrypt("pieces", plain, 0x3C);
+    const std::string cipher = sealed.substr(kEncryptionHeaderSize);
+    const auto* header = reinterpret_cast<const uint8_t*>(sealed.data());
+    TraditionalCipher whole(table);
+    whole.SetPassword("pieces");
+    ASSERT_TRUE(whole.CheckHeader(header, 0x3C));
+    std::string expected = cipher;
+    whole.DecryptBytes(reinterpret_cast<uint8_t*>(expected.data()), 0);
+    whole.DecryptBytes(reinterpret_cast<uint8_t*>(expected.data()), expected.size());
+    ASSERT_TRUE(expected == plain);
+    for (const std::vector<size_t>& pattern :
+         {std::vector<size_t>{1}, {0, 3, 1}, {7, 8192, 1, 13}, {65537, 2}, {8191, 8193, 4095, 0, 1}}) {
+        TraditionalCipher pieces(table);
+        pieces.SetPassword("pieces");
+        ASSERT_TRUE(pieces.CheckHeader(header, 0x3C));
+        std::string text = cipher;
+        size_t at = 0;
+        for (size_t k = 0; at < text.size(); ++k) {
+            const size_t n = std::min(pattern[k % pattern.size()], text.size() - at);
+            pieces.DecryptBytes(reinterpret_cast<uint8_t*>(text.data()) + at, n);
+            at += n;
+        }
+        EXPECT_TRUE(text == plain) << pattern.size();
+        EXPECT_EQ(pieces.Keys().key0, whole.Keys().key0);
+        EXPECT_EQ(pieces.Keys().key1, whole.Keys().key1);
+        EXPECT_EQ(pieces.Keys().key2, whole.Keys().key2);
+    }
+}
+
+// A stored member that 7-Zip enciphered (`7z a -tzip -mem=ZipCrypto -pSecret
+// -mx=0`): its 12-byte header and data as they stand in the archive. The
+// check byte is the high byte of the member's CRC (0xA8B14537).
+TEST(TraditionalCipher, DecryptsAMemberEncryptedBySevenZip) {
+    const std::string hex =
+        "ba42f470888a8c627b9a75ee10d45f19d60752dd72cfd1390223b3a0409be8e0f8df2c453af27d7399287de813225c706dbc4ffec1"
+        "c21885dbbd36c41e1b7bafd567e70fdbcc6ee1e2";
+    std::vector<uint8_t> sealed;
+    for (size_t i = 0; i < hex.size(); i += 2)
+        sealed.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    uint32_t table[256];
+    format::BuildCrcTable(table);
+    TraditionalCipher c(table);
+    c.SetPassword("Secret");
+    ASSERT_TRUE(c.CheckHeader(sealed.data(), 0xA8));
+    c.DecryptBytes(sealed.data() + kEncryptionHeaderSize, sealed.size() - kEncryptionHeaderSize);
+    EXPECT_EQ(std::string(sealed.begin() + kEncryptionHeaderSize, sealed.end()),
+              "Known plaintext for the traditional cipher, stored by 7-Zip.\n");
 }
 
 }  // namespace

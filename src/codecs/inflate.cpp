@@ -34,6 +34,8 @@ struct DynamicTables {
     HuffmanTableList codeLengths;
     HuffmanTableList literals;
     HuffmanTableList distances;
+    FastTable fastLiterals;
+    FastTable fastDistances;
 } dynamicTables;
 
 }  // namespace
@@ -48,6 +50,8 @@ void ReleaseInflateFixedTables() {
     fixedTables.distances.Free();
     fixedTables.literalBits = 0;
     fixedTables.distanceBits = 0;
+    fixedTables.fastLiterals.usable = false;
+    fixedTables.fastDistances.usable = false;
 }
 
 Inflater::Inflater(CodecSource& source, CodecSink& sink, uint8_t* window, int64_t declaredSize)
@@ -223,9 +227,12 @@ int Inflater::InflateFixed() {
             return result;
         }
         fixed.distanceBits = bits;
+        BuildFastTable(fixed.literals, fixed.literalBits, FastCode::kLiteralLength, fixed.fastLiterals);
+        BuildFastTable(fixed.distances, fixed.distanceBits, FastCode::kDistance, fixed.fastDistances);
         ++fixed.buildCount;
     }
-    return InflateCodes(fixed.literals, fixed.distances, fixed.literalBits, fixed.distanceBits);
+    return InflateCodes(fixed.literals, fixed.distances, fixed.literalBits, fixed.distanceBits, fixed.fastLiterals,
+                        fixed.fastDistances);
 }
 
 int Inflater::InflateDynamic() {
@@ -306,13 +313,19 @@ int Inflater::InflateDynamic() {
     if (distanceBits == 0 && literalCount > 257) return kInflateBadData;
 
     // 7. The data; the next dynamic block builds over the tables.
-    return InflateCodes(literalTable, distanceTable, literalBits, distanceBits);
+    if (fastPath_) {
+        BuildFastTable(literalTable, literalBits, FastCode::kLiteralLength, dynamicTables.fastLiterals);
+        BuildFastTable(distanceTable, distanceBits, FastCode::kDistance, dynamicTables.fastDistances);
+    }
+    return InflateCodes(literalTable, distanceTable, literalBits, distanceBits, dynamicTables.fastLiterals,
+                        dynamicTables.fastDistances);
 }
 
 int Inflater::InflateCodes(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
-                           int distanceBits) {
+                           int distanceBits, const FastTable& fastLiterals, const FastTable& fastDistances) {
+    const bool fast = fastPath_ && fastLiterals.usable && fastDistances.usable;
     for (;;) {
-        if (fastPath_ && InflateCodesFast(literals, distances, literalBits, distanceBits)) return kInflateBadData;
+        if (fast && InflateCodesFast(fastLiterals, fastDistances)) return kInflateBadData;
 
         HuffmanEntry entry;
         DecodeResult decoded = Decode(literals, literalBits, entry);

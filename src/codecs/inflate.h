@@ -22,6 +22,7 @@
 #include <cstdint>
 
 #include "codecs/codec_io.h"
+#include "codecs/inflate_fast_tables.h"
 #include "codecs/inflate_tables.h"
 
 namespace tovra::codecs {
@@ -65,13 +66,14 @@ private:
     int InflateStored();
     int InflateFixed();
     int InflateDynamic();
+    // The fast loop runs on `fastLiterals` and `fastDistances` (the same
+    // codes in compact form) when both are usable.
     int InflateCodes(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
-                     int distanceBits);
+                     int distanceBits, const FastTable& fastLiterals, const FastTable& fastDistances);
     // Decodes symbols while enough input is buffered and the window has room;
     // returns true when it met a distance beyond the bytes written (invalid
     // data, the state as the careful loop would leave it).
-    bool InflateCodesFast(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
-                          int distanceBits);
+    bool InflateCodesFast(const FastTable& literals, const FastTable& distances);
     int CopyStoredFast(uint32_t& left);
     // Decodes all `total` code lengths of a dynamic header from buffered input
     // with a word-wise bit reader. Returns false, with nothing consumed, when
@@ -122,6 +124,8 @@ struct InflateFixedTables {
     HuffmanTableList distances;
     int literalBits = 0;
     int distanceBits = 0;
+    FastTable fastLiterals;
+    FastTable fastDistances;
     uint32_t buildCount = 0;  // how often they were built (for tests)
 };
 InflateFixedTables& FixedTables();

@@ -17,6 +17,7 @@
 
 #include "codecs/inflate.h"
 #include "codecs/inflate_copy.h"
+#include "codecs/inflate_fast_tables.h"
 
 namespace tovra::codecs {
 
@@ -68,17 +69,16 @@ inline uint64_t LoadWord(const uint8_t* p) {
     return word;
 }
 
-// A table entry as one little-endian word: bits, operation, value, link.
-// The bit count is at most 16, so the low 6 bits of the word are the count
-// (a shift by the word masked to 6 bits is one instruction).
-static_assert(std::endian::native == std::endian::little);
-static_assert(kMaxCodeLength < 64);
-inline uint64_t EntryWord(const HuffmanEntry& entry) { return std::bit_cast<uint64_t>(entry); }
-inline unsigned EntryBits(uint64_t entry) { return entry & 63; }
-inline unsigned Operation(uint64_t entry) { return (entry >> 8) & 0xFF; }
-inline bool IsLiteral(uint64_t entry) { return (entry & 0xFF00) == (uint64_t{kOpLiteral} << 8); }
-inline uint32_t Value(uint64_t entry) { return (entry >> 16) & 0xFFFF; }
-inline uint32_t Link(uint64_t entry) { return static_cast<uint32_t>(entry >> 32); }
+// Fields of a compact table word (see inflate_fast_tables.h). The bit count
+// is at most 28, so the low 6 bits of the word are the count (a shift by the
+// word masked to 6 bits is one instruction).
+inline unsigned StepBits(uint32_t entry) { return entry & 63; }
+inline unsigned SecondField(uint32_t entry) { return (entry >> 8) & 31; }
+inline uint32_t Value(uint32_t entry) { return (entry >> 16) & 0x7FFF; }
+inline bool IsLiteral(uint32_t entry) { return static_cast<int32_t>(entry) < 0; }
+inline bool IsUnusual(uint32_t entry) { return (entry & (kFastLink | kFastExceptional)) != 0; }
+// The low n bits of x (n < 64): one instruction with BMI2.
+inline uint64_t LowBits(uint64_t x, unsigned n) { return x & ((uint64_t{1} << n) - 1); }
 
 // Copies a match of distance >= 8 in whole words, the first two without a
 // test: up to kCopyOvershoot bytes past the match's end get written too. Only
@@ -92,12 +92,31 @@ inline void CopyWords(uint8_t* dst, const uint8_t* src, uint32_t length) {
 }
 static_assert(kCopyOvershoot >= 16 - 3 && kCopyOvershoot >= 7);
 
-// Follows links from `entry` without using any bits: on return `used` holds
-// the bits of the links passed, and the entry is a symbol or invalid.
-inline uint64_t Resolve(const HuffmanEntry* tables, uint64_t entry, uint64_t bits, unsigned& used) {
-    while (Operation(entry) > kOpLiteral && Operation(entry) != kOpInvalid) {
-        used += EntryBits(entry);
-        entry = EntryWord(tables[Link(entry) + ((bits >> used) & kBitMask[Operation(entry) - kOpLiteral])]);
+// Copies a match of 3 to 16 bytes from at least 8 bytes back, writing
+// exactly its bytes: two words (or two halves, or three bytes) that may
+// overlap each other. The second part is read after the first is written, so
+// a source overlapping the match's start reads final bytes.
+inline void CopyShort(uint8_t* dst, const uint8_t* src, uint32_t length) {
+    if (length >= 8) {
+        std::memcpy(dst, src, 8);
+        std::memcpy(dst + length - 8, src + length - 8, 8);
+    } else if (length >= 4) {
+        std::memcpy(dst, src, 4);
+        std::memcpy(dst + length - 4, src + length - 4, 4);
+    } else {
+        dst[0] = src[0];
+        dst[1] = src[1];
+        dst[2] = src[2];
+    }
+}
+
+// Follows links from `entry`, dropping their bits from the tentative `rest`
+// and `restCount`: on return the entry is a symbol or exceptional.
+inline uint32_t FollowLinks(const uint32_t* slots, uint32_t entry, uint64_t& rest, uint32_t& restCount) {
+    while ((entry & (kFastLiteral | kFastLink)) == kFastLink) {
+        rest >>= StepBits(entry);
+        restCount -= entry;
+        entry = slots[Value(entry) + LowBits(rest, SecondField(entry))];
     }
     return entry;
 }
@@ -105,7 +124,7 @@ inline uint64_t Resolve(const HuffmanEntry* tables, uint64_t entry, uint64_t bit
 // The loop's state, loaded into locals by DecodeSymbols and stored back once.
 //   bits   input bits, the next one in bit 0
 //   count  valid bits of `bits` in its low byte (0..63); the bytes above are
-//          left over from subtracting whole entry words and ignored
+//          left over from subtracting whole table words and ignored
 struct FastState {
     const uint8_t* in;
     const uint8_t* inLimit;
@@ -114,28 +133,29 @@ struct FastState {
     uint8_t* window;
     uint32_t position;
     bool filled;
-    const HuffmanEntry* literalTables;
-    const HuffmanEntry* distanceTables;
-    uint64_t literalMask;
-    uint64_t distanceMask;
+    const uint32_t* literalSlots;
+    const uint32_t* distanceSlots;
 };
+
+constexpr uint64_t kLiteralRootMask = (uint64_t{1} << kFastLiteralRootBits) - 1;
+constexpr uint64_t kDistanceRootMask = (uint64_t{1} << kFastDistanceRootBits) - 1;
+static_assert(kFastLiteralRootBits <= kMaxRootBits);
 
 // Decodes symbols until one is left to the careful loop or a margin runs out;
 // returns true at a distance beyond the bytes written. Compiled once for any
 // processor and once for one with BMI2, whose shifts by a register need no
-// fixed count register (the loop is mostly shifts by a table entry's count).
+// fixed count register (the loop is mostly shifts by a table word's count).
 [[gnu::always_inline]] inline bool DecodeSymbols(FastState& state) {
     const uint8_t* in = state.in;
     const uint8_t* const inLimit = state.inLimit;
     uint64_t bits = state.bits;
     uint32_t count = state.count;
     uint8_t* const window = state.window;
-    size_t position = state.position;
+    uint8_t* out = window + state.position;
+    uint8_t* const outLimit = window + (kWindowSize - kFastOutputMargin);
     const bool filled = state.filled;
-    const HuffmanEntry* const literalTables = state.literalTables;
-    const HuffmanEntry* const distanceTables = state.distanceTables;
-    const uint64_t literalMask = state.literalMask;
-    const uint64_t distanceMask = state.distanceMask;
+    const uint32_t* const literalSlots = state.literalSlots;
+    const uint32_t* const distanceSlots = state.distanceSlots;
     bool badDistance = false;
 
     // Adds whole bytes above the valid bits: afterwards count is 56..63. Bits
@@ -146,23 +166,23 @@ struct FastState {
         in += 7 - ((count >> 3) & 7);
         count |= kRefillBits;
     };
-    auto roomLeft = [&] { return in <= inLimit && position <= kWindowSize - kFastOutputMargin; };
+    auto roomLeft = [&] { return in <= inLimit && out <= outLimit; };
 
     if (roomLeft()) {
         refill();
         // The next symbol's first-level entry is looked up as soon as its bits
         // are known, so the look-up overlaps the work on the current symbol.
-        uint64_t entry = EntryWord(literalTables[1 + (bits & literalMask)]);
+        uint32_t entry = literalSlots[bits & kLiteralRootMask];
         do {
             refill();
             if (IsLiteral(entry)) {
                 // Literals come in runs: up to kLiteralsPerStep from one
                 // refill, each a first-level entry of at most kMaxRootBits.
                 auto literal = [&] {
-                    bits >>= EntryBits(entry);
-                    count -= static_cast<uint32_t>(entry);
-                    window[position++] = static_cast<uint8_t>(Value(entry));
-                    entry = EntryWord(literalTables[1 + (bits & literalMask)]);
+                    bits >>= StepBits(entry);
+                    count -= entry;
+                    *out++ = static_cast<uint8_t>(Value(entry));
+                    entry = literalSlots[bits & kLiteralRootMask];
                 };
                 literal();
                 if (IsLiteral(entry)) {
@@ -176,41 +196,49 @@ struct FastState {
                     continue;
                 }
             }
-            unsigned used = 0;
-            entry = Resolve(literalTables, entry, bits, used);
-            if (IsLiteral(entry)) {
-                used += EntryBits(entry);
-                bits >>= used;
-                count -= used;
-                window[position++] = static_cast<uint8_t>(Value(entry));
-                entry = EntryWord(literalTables[1 + (bits & literalMask)]);
-                continue;
+            // The symbol's bits are dropped from a tentative copy until all
+            // of it (a length with its distance code) is known to be ours.
+            uint64_t rest = bits;
+            uint32_t restCount = count;
+            if (IsUnusual(entry)) {
+                entry = FollowLinks(literalSlots, entry, rest, restCount);
+                if (IsLiteral(entry)) {
+                    bits = rest >> StepBits(entry);
+                    count = restCount - entry;
+                    *out++ = static_cast<uint8_t>(Value(entry));
+                    entry = literalSlots[bits & kLiteralRootMask];
+                    continue;
+                }
+                if ((entry & kFastExceptional) != 0) break;  // end of block or invalid: the careful loop's
             }
-            if (Operation(entry) >= kOpEndOfBlock) break;  // end of block or invalid: the careful loop's
-            // A length: its code and extra bits, then the distance code behind
-            // them, all looked up before a bit is used.
-            used += EntryBits(entry);
-            const uint32_t length = Value(entry) + static_cast<uint32_t>((bits >> used) & kBitMask[Operation(entry)]);
-            used += Operation(entry);
+            // A length: its code and extra bits in one step, then the
+            // distance code behind them.
+            const uint32_t length =
+                Value(entry) + static_cast<uint32_t>(LowBits(rest, StepBits(entry)) >> SecondField(entry));
+            rest >>= StepBits(entry);
+            restCount -= entry;
+            const size_t position = static_cast<size_t>(out - window);
             if (length >= kWindowSize - position) break;  // the careful loop flushes within it
-            unsigned distanceUsed = used;
-            uint64_t distanceEntry = EntryWord(distanceTables[1 + ((bits >> used) & distanceMask)]);
-            distanceEntry = Resolve(distanceTables, distanceEntry, bits, distanceUsed);
-            if (Operation(distanceEntry) >= kOpEndOfBlock) break;  // an invalid distance: the careful loop's
-            distanceUsed += EntryBits(distanceEntry);
-            bits >>= distanceUsed;
-            count -= distanceUsed;
+            uint32_t distanceEntry = distanceSlots[rest & kDistanceRootMask];
+            if (IsUnusual(distanceEntry)) {
+                distanceEntry = FollowLinks(distanceSlots, distanceEntry, rest, restCount);
+                if ((distanceEntry & kFastExceptional) != 0) break;  // an invalid distance: the careful loop's
+            }
+            bits = rest >> StepBits(distanceEntry);
+            count = restCount - distanceEntry;
             refill();
-            const unsigned extra = Operation(distanceEntry);
-            const uint32_t distance = Value(distanceEntry) + static_cast<uint32_t>(bits & kBitMask[extra]);
+            const unsigned extra = SecondField(distanceEntry);
+            const uint32_t distance = Value(distanceEntry) + static_cast<uint32_t>(LowBits(bits, extra));
             bits >>= extra;
             count -= extra;
-            entry = EntryWord(literalTables[1 + (bits & literalMask)]);
+            entry = literalSlots[bits & kLiteralRootMask];
             if (distance <= position) {
                 if (!filled && distance >= 8 && length + kCopyOvershoot <= kWindowSize - position) {
-                    CopyWords(window + position, window + position - distance, length);
+                    CopyWords(out, out - distance, length);
+                } else if (distance >= 8 && length <= 16) {
+                    CopyShort(out, out - distance, length);
                 } else {
-                    CopyForward(window + position, window + position - distance, length);
+                    CopyForward(out, out - distance, length);
                 }
             } else if (filled) {
                 CopyMatch(window, position, distance, length);
@@ -220,14 +248,14 @@ struct FastState {
                 badDistance = true;
                 break;
             }
-            position += length;
+            out += length;
         } while (roomLeft());
     }
 
     state.in = in;
     state.bits = bits;
     state.count = count;
-    state.position = static_cast<uint32_t>(position);
+    state.position = static_cast<uint32_t>(out - window);
     return badDistance;
 }
 
@@ -247,24 +275,17 @@ DecodeSymbolsFunction ChooseDecodeSymbols() { return DecodeSymbolsPlain; }
 
 }  // namespace
 
-bool Inflater::InflateCodesFast(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,
-                                int distanceBits) {
+bool Inflater::InflateCodesFast(const FastTable& literals, const FastTable& distances) {
     if (bitCount_ < 0 || windowPosition_ > kWindowSize - kFastOutputMargin) return false;
     size_t available = 0;
     const uint8_t* const start = source_.Buffered(available);
     if (available < kFastInputMargin) return false;
 
-    FastState state{start,
-                    start + (available - kFastInputMargin),
-                    bitBuffer_,
-                    static_cast<uint32_t>(bitCount_),
-                    window_,
-                    windowPosition_,
-                    windowFilled_,
-                    literals.Base(),
-                    distances.Base(),
-                    kBitMask[literalBits],
-                    kBitMask[distanceBits]};
+    FastState state{start,          start + (available - kFastInputMargin),
+                    bitBuffer_,     static_cast<uint32_t>(bitCount_),
+                    window_,        windowPosition_,
+                    windowFilled_,  literals.slots,
+                    distances.slots};
     static const DecodeSymbolsFunction decodeSymbols = ChooseDecodeSymbols();
     const bool badDistance = decodeSymbols(state);
     const uint8_t* in = state.in;

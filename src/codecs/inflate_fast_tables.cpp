@@ -1,0 +1,48 @@
+// inflate_fast_tables.cpp - translation of a code's lookup tables into the
+// fast loop's compact words (layout in inflate_fast_tables.h).
+#include "codecs/inflate_fast_tables.h"
+
+namespace tovra::codecs {
+
+namespace {
+
+// `shift` moves a list index to the compact table's index of the same slot.
+uint32_t Translate(const HuffmanEntry& entry, FastCode code, uint32_t shift) {
+    const uint32_t bits = entry.bits;
+    const uint32_t value = uint32_t{entry.value} << 16;
+    if (entry.operation == kOpLiteral) return kFastLiteral | value | bits;
+    if (entry.operation < kOpEndOfBlock - 1) {
+        // A base; operation is the number of extra bits.
+        const uint32_t extra = entry.operation;
+        if (code == FastCode::kLiteralLength) return value | (bits << 8) | (bits + extra);
+        return value | (extra << 8) | bits;
+    }
+    if (entry.operation > kOpLiteral && entry.operation != kOpInvalid) {
+        const uint32_t width = entry.operation - kOpLiteral;
+        return ((entry.link + shift) << 16) | kFastLink | (width << 8) | bits;
+    }
+    return kFastExceptional;  // end of block, or no valid code
+}
+
+}  // namespace
+
+void BuildFastTable(const HuffmanTableList& list, int rootBits, FastCode code, FastTable& table) {
+    const int fastRootBits = code == FastCode::kLiteralLength ? kFastLiteralRootBits : kFastDistanceRootBits;
+    table.usable = false;
+    if (rootBits > fastRootBits) return;
+    // An empty code's list still has its header and one invalid slot.
+    const uint32_t count = list.Empty() ? 2 : list.EntryCount();
+    const uint32_t listRoot = 1u << rootBits;
+    const uint32_t fastRoot = 1u << fastRootBits;
+    const uint32_t rest = count - 1 - listRoot;  // sub-tables with their headers
+    if (fastRoot + rest > kFastTableCapacity) return;
+
+    // The list's sub-tables start at 1 + listRoot, the compact ones at fastRoot.
+    const uint32_t shift = fastRoot - (1 + listRoot);
+    const HuffmanEntry* const entries = list.Base();
+    for (uint32_t i = 0; i < fastRoot; ++i) table.slots[i] = Translate(entries[1 + (i & (listRoot - 1))], code, shift);
+    for (uint32_t i = 0; i < rest; ++i) table.slots[fastRoot + i] = Translate(entries[1 + listRoot + i], code, shift);
+    table.usable = true;
+}
+
+}  // namespace tovra::codecs

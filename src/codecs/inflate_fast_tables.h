@@ -1,0 +1,56 @@
+// inflate_fast_tables.h - the fast loop's compact copy of a code's tables.
+//
+// The careful decoder reads HuffmanTableList entries of 8 bytes whose fields
+// need unpacking. The fast loop reads a 4-byte word per slot instead, laid
+// out so that its common steps take one or two instructions each:
+//   bits 0..7   bits to drop for this step: the code's bits at this level,
+//               plus a length's extra bits (so one shift takes a whole length)
+//   bits 8..12  a length's code bits (its extra bits start there), a
+//               distance's extra bits, or a link's sub-table width
+//   bit 13      link to a sub-table
+//   bit 14      end of block or no valid code: left to the careful loop
+//   bit 31      literal
+//   bits 16..30 literal byte, base, or index of the sub-table's first slot
+// The first level always has 2^kFastLiteralRootBits (literal/length code) or
+// 2^kFastDistanceRootBits (distance code) slots, a narrower first level of
+// the list being repeated to fill it, so the fast loop indexes it with a
+// constant mask. The list's sub-tables follow it, in the list's order.
+#pragma once
+
+#include <cstdint>
+
+#include "codecs/inflate_tables.h"
+
+namespace tovra::codecs {
+
+inline constexpr uint32_t kFastLink = 1u << 13;
+inline constexpr uint32_t kFastExceptional = 1u << 14;
+inline constexpr uint32_t kFastLiteral = 1u << 31;
+
+// The widest first levels inflate builds (wider ones are impossible: a
+// complete code with no code shorter than 11 bits needs 2048 symbols).
+inline constexpr int kFastLiteralRootBits = 10;
+inline constexpr int kFastDistanceRootBits = 6;
+
+// Most slots a compact table holds; a code whose lists need more (far above
+// what a 10-bit first level gives for 288 symbols) is decoded by the careful
+// loop alone. Indices must fit the 15-bit value field.
+inline constexpr uint32_t kFastTableCapacity = 4096;
+static_assert(kFastTableCapacity <= 0x8000);
+
+// Which code a table is for: a length's extra bits join its code bits in one
+// step; a distance's extra bits are taken in a step of their own, after a
+// refill (a long length and a long distance do not fit one refill).
+enum class FastCode { kLiteralLength, kDistance };
+
+struct FastTable {
+    uint32_t slots[kFastTableCapacity];
+    bool usable = false;  // false: the careful loop decodes this code alone
+};
+
+// Fills `table` from `list`, whose first level is `rootBits` wide (as the
+// builder returned it); leaves the table unusable when the list does not fit
+// or its first level is wider than the compact one.
+void BuildFastTable(const HuffmanTableList& list, int rootBits, FastCode code, FastTable& table);
+
+}  // namespace tovra::codecs

@@ -139,6 +139,10 @@ int64_t File::Tell() { return Seek(0, SeekOrigin::kCurrent); }
 
 int64_t File::Size() {
     if (handle_ == kInvalid) return -1;
+    if (TOVRA_FAULT_HIT(kSeek)) {
+        SetLastError(ERROR_SEEK);
+        return -1;
+    }
     LARGE_INTEGER size;
     if (!GetFileSizeEx(AsHandle(handle_), &size)) return -1;
     return size.QuadPart;
@@ -148,7 +152,14 @@ int64_t File::Size() {
 // is nothing to flush; durability is not promised.
 bool File::Flush() { return handle_ != kInvalid; }
 
-bool File::Truncate() { return handle_ != kInvalid && SetEndOfFile(AsHandle(handle_)) != 0; }
+bool File::Truncate() {
+    if (handle_ == kInvalid) return false;
+    if (TOVRA_FAULT_HIT(kWrite)) {
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+    }
+    return SetEndOfFile(AsHandle(handle_)) != 0;
+}
 
 bool File::SetModificationTime(int64_t unixSeconds) {
     if (handle_ == kInvalid) return false;

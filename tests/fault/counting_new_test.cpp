@@ -1,13 +1,14 @@
 // counting_new_test.cpp - the sweep's operator new is the one the program
 // uses, on every runtime the sweep is built with (a runtime whose own
 // operator new won would leave the allocation sweep and the leak check blind).
+#include "counting_new.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <new>
 #include <string>
 
-#include "counting_new.h"
 #include "platform/fault/fault_injection.h"
 
 namespace tovra::faulttest {

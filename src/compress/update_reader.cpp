@@ -406,7 +406,13 @@ int ReadArchiveForUpdate(const std::string& archivePath, const UpdateReadOptions
     if (archivePath.empty() || archivePath == "-") return format::kArchiveOk;
     try {
         UpdateInput input;
-        if (!input.OpenFile(archivePath)) return format::kArchiveOk;
+        if (!input.OpenFile(archivePath)) {
+            // Only an archive that is not there is a new one. One that exists
+            // but cannot be opened or measured would be replaced by an archive
+            // of this run's files alone, its members lost.
+            const bool present = platform::FileExists(archivePath) && !platform::IsDirectory(archivePath);
+            return present ? format::kArchiveErrorRead : format::kArchiveOk;
+        }
         return UpdateReader(input, archivePath, options, reports, contents).Run();
     } catch (const std::bad_alloc&) {
         return format::kArchiveErrorMemory;

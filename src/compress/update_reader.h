@@ -28,7 +28,8 @@ struct UpdateReadOptions {
 };
 
 // Reads the archive at `archivePath` into `contents` (cleared first). A
-// missing file is success with nothing read. Returns 0, or
+// missing file is success with nothing read; a file that is there but cannot
+// be opened or measured is kArchiveErrorRead. Returns 0, or
 // kArchiveErrorUnexpectedEnd (2), kArchiveErrorStructure (3),
 // kArchiveErrorMemory (4), kArchiveErrorRead (11) without reporting it: the
 // caller reports the error with the archive path as detail. Warnings go

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/scripted_ui_host.h"
+#include "support/temp_directory.h"
 #include "tovra.h"
 
 namespace tovra::apitest {
@@ -40,19 +41,8 @@ private:
 // The current directory of the process, compared before and after each call.
 std::string CurrentDirectory();
 
-// Points the library's temporary directory (TMPDIR; TMP and TEMP on Windows)
-// at `path` for the object's lifetime, so that leftover record files can be
-// counted exactly; the old values come back afterwards.
-class ScopedTempDirectory {
-public:
-    explicit ScopedTempDirectory(const std::string& path);
-    ~ScopedTempDirectory();
-    ScopedTempDirectory(const ScopedTempDirectory&) = delete;
-    ScopedTempDirectory& operator=(const ScopedTempDirectory&) = delete;
-
-private:
-    std::vector<std::optional<std::string>> saved_;
-};
+// Points the library's temporary directory at a folder for a while.
+using test::ScopedTempDirectory;
 
 // Number of entries in `directory` besides "." and "..".
 size_t EntryCount(const std::string& directory);

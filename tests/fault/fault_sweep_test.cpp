@@ -135,10 +135,12 @@ int ExtractToMemory(Trial& trial, bool* right) {
     *right = false;
     if (block != nullptr) {
         fault::Pause pause;
-        const void* bytes = TovraGlobalLock(block);
+        // The platform layer's calls: the block's own on both builds (the
+        // library is linked in, and TovraGlobalLock exists natively only).
+        const void* bytes = platform::GlobalLock(block);
         *right = bytes != nullptr && size == expected.size() && std::memcmp(bytes, expected.data(), size) == 0;
-        TovraGlobalUnlock(block);
-        TovraGlobalFree(block);
+        platform::GlobalUnlock(block);
+        platform::GlobalFree(block);
     }
     trial.Stop();
     if (result != 0 && (block != nullptr || size != 1)) ADD_FAILURE() << "failure with a block or a size";

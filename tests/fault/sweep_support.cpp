@@ -2,7 +2,6 @@
 #include "sweep_support.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "counting_new.h"
 #include "platform/fault/fault_injection.h"
@@ -31,7 +30,6 @@ platform::OverwriteAnswer QuietHost::AskOverwrite(platform::WindowHandle, const 
 bool QuietHost::AskPassword(platform::WindowHandle, const std::string&, std::string*) { return false; }
 
 Trial::Trial(const Files& inputs) {
-    if (const char* tmpdir = std::getenv("TMPDIR")) savedTmpdir_ = tmpdir;
     caller_ = platform::GetCurrentDir();
     platform::MakeDirectory(Work());
     platform::MakeDirectory(Temp());
@@ -40,17 +38,10 @@ Trial::Trial(const Files& inputs) {
         if (slash != std::string::npos) platform::MakeDirectory(Work() + "/" + name.substr(0, slash));
         test::WriteWholeFile(Work() + "/" + name, content);
     }
-    setenv("TMPDIR", Temp().c_str(), 1);
+    tempDirectory_.emplace(Temp());
 }
 
-Trial::~Trial() {
-    platform::SetCurrentDir(caller_);
-    if (savedTmpdir_) {
-        setenv("TMPDIR", savedTmpdir_->c_str(), 1);
-    } else {
-        unsetenv("TMPDIR");
-    }
-}
+Trial::~Trial() { platform::SetCurrentDir(caller_); }
 
 void Trial::Start() {
     blocksBefore_ = LiveBlocks();

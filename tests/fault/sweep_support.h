@@ -14,6 +14,7 @@
 #include "platform/fault/fault_injection.h"
 #include "platform/ui_host.h"
 #include "support/scratch_dir.h"
+#include "support/temp_directory.h"
 
 namespace tovra::faulttest {
 
@@ -44,7 +45,7 @@ private:
 };
 
 // A scratch directory holding work/ (the inputs, the current directory while
-// a Zip command runs), tmp/ (TMPDIR for the trial) and out/ (for extraction).
+// a Zip command runs), tmp/ (the temporary directory for the trial) and out/ (for extraction).
 class Trial {
 public:
     // Writes `inputs` under work/.
@@ -81,7 +82,7 @@ private:
     int64_t blocksBefore_ = 0, blocksAfter_ = 0;
     test::ScratchDir dir_;
     std::string caller_;
-    std::optional<std::string> savedTmpdir_;
+    std::optional<test::ScopedTempDirectory> tempDirectory_;  // tmp/, while the trial lives
 };
 
 // Every regular file under `root`, by relative name. Directories only add

@@ -20,8 +20,8 @@ namespace tovra::platform::fault {
 
 enum class Kind {
     kRead,        // File::Read
-    kWrite,       // File::Write
-    kSeek,        // File::Seek (and Tell, which is a seek)
+    kWrite,       // File::Write, File::Truncate
+    kSeek,        // File::Seek (and Tell, which is a seek), File::Size
     kCreate,      // File::Open for writing, MakeDirectory, CreateUniqueTempFile
     kDelete,      // DeletePath, RemoveEmptyDirectory
     kMove,        // MovePath

@@ -133,6 +133,10 @@ int64_t File::Tell() { return Seek(0, SeekOrigin::kCurrent); }
 
 int64_t File::Size() {
     if (handle_ == kInvalid) return -1;
+    if (TOVRA_FAULT_HIT(kSeek)) {
+        errno = EIO;
+        return -1;
+    }
     struct stat status;
     if (fstat(static_cast<int>(handle_), &status) != 0) return -1;
     return static_cast<int64_t>(status.st_size);
@@ -144,6 +148,10 @@ bool File::Flush() { return handle_ != kInvalid; }
 
 bool File::Truncate() {
     if (handle_ == kInvalid) return false;
+    if (TOVRA_FAULT_HIT(kWrite)) {
+        errno = ENOSPC;
+        return false;
+    }
     const off_t position = lseek(static_cast<int>(handle_), 0, SEEK_CUR);
     return position >= 0 && ftruncate(static_cast<int>(handle_), position) == 0;
 }

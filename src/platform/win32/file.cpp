@@ -3,6 +3,7 @@
 // delete the file while it is open, as with the C runtime's files.
 #include <algorithm>
 
+#include "platform/fault/fault_injection.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_common.h"
 
@@ -45,6 +46,10 @@ bool File::Open(const std::string& path, OpenMode mode) {
             disposition = CREATE_ALWAYS;
             break;
     }
+    if ((access & GENERIC_WRITE) != 0 && TOVRA_FAULT_HIT(kCreate)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
     if ((access & GENERIC_WRITE) != 0 && IsReadOnlyFile(path)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
@@ -76,6 +81,10 @@ void File::Close() {
 
 int64_t File::Read(void* buffer, size_t n) {
     if (handle_ == kInvalid) return -1;
+    if (TOVRA_FAULT_HIT(kRead)) {
+        SetLastError(ERROR_READ_FAULT);
+        return -1;
+    }
     auto* out = static_cast<char*>(buffer);
     size_t total = 0;
     while (total < n) {
@@ -92,6 +101,10 @@ int64_t File::Read(void* buffer, size_t n) {
 
 int64_t File::Write(const void* buffer, size_t n) {
     if (handle_ == kInvalid) return -1;
+    if (TOVRA_FAULT_HIT(kWrite)) {
+        SetLastError(ERROR_DISK_FULL);
+        return -1;
+    }
     const auto* in = static_cast<const char*>(buffer);
     size_t total = 0;
     while (total < n) {
@@ -108,6 +121,10 @@ int64_t File::Write(const void* buffer, size_t n) {
 
 int64_t File::Seek(int64_t offset, SeekOrigin origin) {
     if (handle_ == kInvalid) return -1;
+    if (TOVRA_FAULT_HIT(kSeek)) {
+        SetLastError(ERROR_SEEK);
+        return -1;
+    }
     const DWORD method = origin == SeekOrigin::kBegin     ? FILE_BEGIN
                          : origin == SeekOrigin::kCurrent ? FILE_CURRENT
                                                           : FILE_END;
@@ -122,6 +139,10 @@ int64_t File::Tell() { return Seek(0, SeekOrigin::kCurrent); }
 
 int64_t File::Size() {
     if (handle_ == kInvalid) return -1;
+    if (TOVRA_FAULT_HIT(kSeek)) {
+        SetLastError(ERROR_SEEK);
+        return -1;
+    }
     LARGE_INTEGER size;
     if (!GetFileSizeEx(AsHandle(handle_), &size)) return -1;
     return size.QuadPart;
@@ -131,7 +152,14 @@ int64_t File::Size() {
 // is nothing to flush; durability is not promised.
 bool File::Flush() { return handle_ != kInvalid; }
 
-bool File::Truncate() { return handle_ != kInvalid && SetEndOfFile(AsHandle(handle_)) != 0; }
+bool File::Truncate() {
+    if (handle_ == kInvalid) return false;
+    if (TOVRA_FAULT_HIT(kWrite)) {
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+    }
+    return SetEndOfFile(AsHandle(handle_)) != 0;
+}
 
 bool File::SetModificationTime(int64_t unixSeconds) {
     if (handle_ == kInvalid) return false;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/fault/fault_injection.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_common.h"
 
@@ -47,6 +48,14 @@ void FillStatus(DWORD attributes, const FILETIME& lastWrite, uint64_t size, uint
     status->linkCount = links;
     status->mode = ModeOf(attributes, name);
     status->attributes = attributes;
+}
+
+// An operation that the fault-injection build fails (TOVRA_FAULT_HIT is the
+// constant false elsewhere) returns at once with the system's error for it,
+// having done nothing.
+bool FailWith(DWORD error) {
+    SetLastError(error);
+    return false;
 }
 
 }  // namespace
@@ -116,13 +125,23 @@ bool SetModificationTime(const std::string& path, int64_t unixSeconds) {
     return ok;
 }
 
-bool DeletePath(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool DeletePath(const std::string& path) {
+    if (TOVRA_FAULT_HIT(kDelete)) return FailWith(ERROR_ACCESS_DENIED);
+    return DeleteFileA(path.c_str()) != 0;
+}
 
-bool MakeDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool MakeDirectory(const std::string& path) {
+    if (TOVRA_FAULT_HIT(kCreate)) return FailWith(ERROR_ACCESS_DENIED);
+    return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
 
-bool RemoveEmptyDirectory(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
+bool RemoveEmptyDirectory(const std::string& path) {
+    if (TOVRA_FAULT_HIT(kDelete)) return FailWith(ERROR_ACCESS_DENIED);
+    return RemoveDirectoryA(path.c_str()) != 0;
+}
 
 bool MovePath(const std::string& from, const std::string& to, bool replaceExisting, bool copyAllowed) {
+    if (TOVRA_FAULT_HIT(kMove)) return FailWith(ERROR_ACCESS_DENIED);
     // Windows never replaces a read-only file; Wine running as root would.
     const DWORD target = GetFileAttributesA(to.c_str());
     if (replaceExisting && target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
@@ -198,10 +217,17 @@ std::string TempDirectory() {
 }
 
 // GetTempFileNameA with unique number 0: the system picks the number and
-// creates the empty file.
+// creates the empty file. The string that returns the name is allocated
+// before the file exists: one made from the name afterwards could run out of
+// memory and leave the new file behind with nobody knowing its name.
 std::string CreateUniqueTempFile(const std::string& directory, const std::string& prefix) {
-    char name[MAX_PATH + 1];
-    if (GetTempFileNameA(directory.empty() ? "." : directory.c_str(), prefix.c_str(), 0, name) == 0) return "";
+    if (TOVRA_FAULT_HIT(kCreate)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return "";
+    }
+    std::string name(MAX_PATH + 1, '\0');
+    if (GetTempFileNameA(directory.empty() ? "." : directory.c_str(), prefix.c_str(), 0, name.data()) == 0) return "";
+    name.resize(std::strlen(name.c_str()));  // shrinking never allocates
     return name;
 }
 

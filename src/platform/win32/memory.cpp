@@ -3,14 +3,25 @@
 // lock and free with the system's own functions.
 #include <cstring>
 
+#include "platform/fault/fault_injection.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_common.h"
 
 namespace tovra::platform {
 
-MemoryHandle GlobalAllocZeroed(size_t size) { return ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size); }
+MemoryHandle GlobalAllocZeroed(size_t size) {
+    if (TOVRA_FAULT_HIT(kAllocation)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    return ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+}
 
 MemoryHandle GlobalReAllocZeroed(MemoryHandle block, size_t size) {
+    if (TOVRA_FAULT_HIT(kAllocation)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
     const UINT flags = ::GlobalFlags(block);
     if (flags == GMEM_INVALID_HANDLE || (flags & GMEM_LOCKCOUNT) != 0) return nullptr;
     const size_t oldSize = ::GlobalSize(block);

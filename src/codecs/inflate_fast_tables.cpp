@@ -2,6 +2,8 @@
 // fast loop's compact words (layout in inflate_fast_tables.h).
 #include "codecs/inflate_fast_tables.h"
 
+#include <cstring>
+
 namespace tovra::codecs {
 
 namespace {
@@ -40,7 +42,13 @@ void BuildFastTable(const HuffmanTableList& list, int rootBits, FastCode code, F
     // The list's sub-tables start at 1 + listRoot, the compact ones at fastRoot.
     const uint32_t shift = fastRoot - (1 + listRoot);
     const HuffmanEntry* const entries = list.Base();
-    for (uint32_t i = 0; i < fastRoot; ++i) table.slots[i] = Translate(entries[1 + (i & (listRoot - 1))], code, shift);
+    // Translate the list's first level once, then repeat it by doubling: a
+    // hostile stream of tiny dynamic blocks makes this build run once every
+    // few input bytes, so its cost follows the code's own width.
+    for (uint32_t i = 0; i < listRoot; ++i) table.slots[i] = Translate(entries[1 + i], code, shift);
+    for (uint32_t filled = listRoot; filled < fastRoot; filled *= 2) {
+        std::memcpy(table.slots + filled, table.slots, filled * sizeof(table.slots[0]));
+    }
     for (uint32_t i = 0; i < rest; ++i) table.slots[fastRoot + i] = Translate(entries[1 + listRoot + i], code, shift);
     table.usable = true;
 }

@@ -32,7 +32,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
-using tovra::codecs::kWindowSize;
+using tovra::codecs::kInflateBufferSize;
 
 struct Member {
     Bytes data;
@@ -100,7 +100,7 @@ private:
 };
 
 bool OursInflate(const Member& m, Bytes& out) {
-    static uint8_t window[kWindowSize];
+    static uint8_t window[kInflateBufferSize];
     tovra::codecs::MemorySource source(m.stream.data(), m.stream.size(), 8192);
     CopySink sink(out.data(), out.size());
     tovra::codecs::Inflater inflater(source, sink, window, static_cast<int64_t>(m.data.size()));

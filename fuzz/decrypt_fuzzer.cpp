@@ -17,7 +17,7 @@
 namespace {
 
 std::vector<uint8_t> Inflate(const std::vector<uint8_t>& in, bool fast, int* result) {
-    static uint8_t window[tovra::codecs::kWindowSize];
+    static uint8_t window[tovra::codecs::kInflateBufferSize];
     tovra::codecs::MemorySource source(in.data(), in.size(), 8192);
     tovra::codecs::MemorySink sink;
     tovra::codecs::Inflater inflater(source, sink, window, 0);

@@ -46,7 +46,7 @@ std::vector<uint8_t> ZlibInflate(const std::vector<uint8_t>& in, size_t expected
 std::vector<uint8_t> OwnInflate(const std::vector<uint8_t>& in, size_t expected) {
     tovra::codecs::MemorySource source(in.data(), in.size());
     tovra::codecs::MemorySink sink;
-    std::vector<uint8_t> window(tovra::codecs::kWindowSize);
+    std::vector<uint8_t> window(tovra::codecs::kInflateBufferSize);
     tovra::codecs::Inflater inflater(source, sink, window.data(), static_cast<int64_t>(expected));
     Check(inflater.Inflate() == tovra::codecs::kInflateOk);
     return sink.output;

@@ -21,7 +21,7 @@ struct Outcome {
 };
 
 Outcome Run(const uint8_t* data, size_t size, size_t blockSize, int64_t declared, bool fast) {
-    static uint8_t window[tovra::codecs::kWindowSize];
+    static uint8_t window[tovra::codecs::kInflateBufferSize];
     tovra::codecs::MemorySource source(data, size, blockSize);
     tovra::codecs::MemorySink sink;
     tovra::codecs::Inflater inflater(source, sink, window, declared);

@@ -7,6 +7,7 @@
 #include "codecs/inflate.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "codecs/inflate_copy.h"
 
@@ -54,8 +55,8 @@ void ReleaseInflateFixedTables() {
     fixedTables.fastDistances.usable = false;
 }
 
-Inflater::Inflater(CodecSource& source, CodecSink& sink, uint8_t* window, int64_t declaredSize)
-    : source_(source), sink_(sink), window_(window), declaredSize_(declaredSize) {}
+Inflater::Inflater(CodecSource& source, CodecSink& sink, uint8_t* buffer, int64_t declaredSize)
+    : source_(source), sink_(sink), history_(buffer), window_(buffer + kWindowSize), declaredSize_(declaredSize) {}
 
 void Inflater::Reset() {
     bitBuffer_ = 0;
@@ -128,10 +129,14 @@ Inflater::DecodeResult Inflater::Decode(const HuffmanTableList& table, int bits,
     return kDecoded;
 }
 
+// Flushes the full window and moves it before the next one, where it is the
+// history of the bytes that follow.
 int Inflater::WrapWindow() {
     windowPosition_ = 0;
     windowFilled_ = true;
-    return sink_.FlushWindow(window_, kWindowSize);
+    const int result = sink_.FlushWindow(window_, kWindowSize);
+    std::memcpy(history_, window_, kWindowSize);
+    return result;
 }
 
 // The input ended inside a block. A member whose declared size is already in
@@ -354,9 +359,11 @@ int Inflater::InflateCodes(const HuffmanTableList& literals, const HuffmanTableL
         // Only bytes this member wrote may be copied.
         if (distance > (windowFilled_ ? kWindowSize : windowPosition_)) return kInflateBadData;
 
+        // The history is contiguous before the window (see inflate.h), so the
+        // source of every part is `distance` bytes back in the buffer.
         while (length > 0) {
             const uint32_t run = std::min<uint32_t>(length, kWindowSize - windowPosition_);
-            CopyMatch(window_, windowPosition_, distance, run);
+            CopyForward(window_ + windowPosition_, window_ + windowPosition_ - distance, run);
             windowPosition_ += run;
             length -= run;
             if (windowPosition_ == kWindowSize) {

@@ -1,9 +1,8 @@
 // inflate.h - the decoder of deflated members (method 8).
 //
 // An Inflater decodes one member's deflate stream: it pulls compressed bytes
-// from a CodecSource, writes straight into the caller's 32 KiB window (which
-// is also the history for back-references) and hands every full window, and
-// the last part, to a CodecSink. Decoding is table-driven (see
+// from a CodecSource, writes straight into a 32 KiB window in the caller's
+// buffer and hands every full window, and the last part, to a CodecSink. Decoding is table-driven (see
 // inflate_tables.h); a fast loop takes over while plenty of input is buffered
 // and the window has room, and the careful loop handles everything else. The
 // two give identical results (tests compare them on every kind of stream).
@@ -16,7 +15,16 @@
 //     int result = inflater.Inflate();
 //   1 and 2 mean corrupt data, 3 out of memory, anything else non-zero came
 //   from the sink. At the end of an archive run ReleaseInflateFixedTables().
-// The window is the engine's own buffer, so the flush sees the bytes in place.
+// The window lies in the engine's own output buffer, so the flush sees the
+// bytes in place.
+//
+// The buffer holds two windows. Output is always written into the second
+// half; once a full window has been flushed it is moved to the first half, so
+// the 32 KiB of history before any write position are one contiguous run of
+// memory. A back-reference then never wraps around, and because every byte
+// ahead of the write position is older than any distance can reach, a copy
+// may write a few bytes past its end (see the fast loop). The move costs one
+// 32 KiB copy per window, far less than the wrapped copies it replaces.
 #pragma once
 
 #include <cstdint>
@@ -35,14 +43,18 @@ inline constexpr int kInflateBadData = 1;   // invalid code or data, incomplete 
 inline constexpr int kInflateBadBlock = 2;  // block type 3, over-subscribed code lengths
 inline constexpr int kInflateNoMemory = 3;  // a table could not be allocated
 
+// Size of the buffer an Inflater works in: the window being written and the
+// one before it.
+inline constexpr size_t kInflateBufferSize = 2 * kWindowSize;
+
 class Inflater {
 public:
-    // window: at least kWindowSize bytes, owned by the caller (the extraction
-    // engine passes its output buffer) and used only while this object decodes.
-    // Its contents on entry do not matter: no byte is read before this member
-    // wrote it. declaredSize: the member's uncompressed size, used when the
+    // buffer: at least kInflateBufferSize bytes, owned by the caller (the
+    // extraction engine passes its output buffer) and used only while this
+    // object decodes. Its contents on entry do not matter: no byte is read
+    // before this member wrote it. declaredSize: the member's uncompressed size, used when the
     // input ends early (see Inflate).
-    Inflater(CodecSource& source, CodecSink& sink, uint8_t* window, int64_t declaredSize);
+    Inflater(CodecSource& source, CodecSink& sink, uint8_t* buffer, int64_t declaredSize);
 
     // Decodes the whole member: clears the state, decodes blocks until the
     // last one, then flushes what is left in the window. Returns a result
@@ -94,7 +106,8 @@ private:
 
     CodecSource& source_;
     CodecSink& sink_;
-    uint8_t* const window_;
+    uint8_t* const history_;  // the first half of the buffer: the window before window_
+    uint8_t* const window_;   // the second half: the window being written
     const int64_t declaredSize_;
 
     // Decoder state, cleared by Reset before a member's first block:
@@ -105,8 +118,9 @@ private:
     //              as zero); a further need of bits then means the input ended.
     // windowPosition_  bytes in the window not flushed yet (0..kWindowSize-1
     //              between symbols; reaching kWindowSize flushes and restarts).
-    // windowFilled_    a full window has been flushed: back-references may reach
-    //              the whole window; before that only the bytes written so far.
+    // windowFilled_    a full window has been flushed (and moved to history_):
+    //              back-references may reach 32 KiB back; before that only the
+    //              bytes written so far.
     // finished_    the member ended at the end of its input (see Inflate).
     uint64_t bitBuffer_ = 0;
     int32_t bitCount_ = 0;

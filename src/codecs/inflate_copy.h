@@ -1,4 +1,4 @@
-// inflate_copy.h - back-reference copies inside the sliding window.
+// inflate_copy.h - back-reference copies within inflate's buffer.
 //
 // A back-reference of distance d and length n repeats, byte after byte, the
 // byte d places back; when n exceeds d the copied bytes repeat as a pattern.
@@ -9,8 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-
-#include "codecs/codec_io.h"
 
 namespace tovra::codecs {
 
@@ -60,23 +58,6 @@ inline void CopyForward(uint8_t* dst, const uint8_t* src, size_t n) {
     } else {
         for (size_t i = 0; i < n; ++i) dst[i] = src[i];
     }
-}
-
-// Copies a back-reference into window[position, position + n).
-// Requires position + n <= kWindowSize and 1 <= distance <= kWindowSize; a
-// distance beyond position reads from the end of the window (the bytes before
-// the last flush), wrapping to its start when the source reaches the end.
-inline void CopyMatch(uint8_t* window, size_t position, size_t distance, size_t n) {
-    if (distance <= position) {
-        CopyForward(window + position, window + position - distance, n);
-        return;
-    }
-    const size_t from = position + kWindowSize - distance;  // at or after position
-    const size_t first = n < kWindowSize - from ? n : kWindowSize - from;
-    // The source starts at or after the destination, so a forward move reads
-    // nothing it has written: memmove gives the byte-by-byte result.
-    std::memmove(window + position, window + from, first);
-    if (n > first) CopyForward(window + position + first, window, n - first);
 }
 
 }  // namespace tovra::codecs

@@ -81,9 +81,9 @@ inline bool IsUnusual(uint32_t entry) { return (entry & (kFastLink | kFastExcept
 inline uint64_t LowBits(uint64_t x, unsigned n) { return x & ((uint64_t{1} << n) - 1); }
 
 // Copies a match of distance >= 8 in whole words, the first two without a
-// test: up to kCopyOvershoot bytes past the match's end get written too. Only
-// for a window that has not wrapped yet, where the bytes ahead of the write
-// position are no one's history (they are overwritten before a flush). Each
+// test: up to kCopyOvershoot bytes past the match's end get written too. The
+// bytes ahead of the write position are no one's history (the history lies
+// before the window, see inflate.h) and are overwritten before a flush. Each
 // word read lies before the word written, so it is final.
 inline void CopyWords(uint8_t* dst, const uint8_t* src, uint32_t length) {
     std::memcpy(dst, src, 8);
@@ -132,7 +132,7 @@ struct FastState {
     uint32_t count;
     uint8_t* window;
     uint32_t position;
-    bool filled;
+    const uint8_t* historyStart;  // the earliest byte a distance may reach
     const uint32_t* literalSlots;
     const uint32_t* distanceSlots;
 };
@@ -153,7 +153,7 @@ static_assert(kFastLiteralRootBits <= kMaxRootBits);
     uint8_t* const window = state.window;
     uint8_t* out = window + state.position;
     uint8_t* const outLimit = window + (kWindowSize - kFastOutputMargin);
-    const bool filled = state.filled;
+    const uint8_t* const historyStart = state.historyStart;
     const uint32_t* const literalSlots = state.literalSlots;
     const uint32_t* const distanceSlots = state.distanceSlots;
     bool badDistance = false;
@@ -232,21 +232,20 @@ static_assert(kFastLiteralRootBits <= kMaxRootBits);
             bits >>= extra;
             count -= extra;
             entry = literalSlots[bits & kLiteralRootMask];
-            if (distance <= position) {
-                if (!filled && distance >= 8 && length + kCopyOvershoot <= kWindowSize - position) {
-                    CopyWords(out, out - distance, length);
-                } else if (distance >= 8 && length <= 16) {
-                    CopyShort(out, out - distance, length);
-                } else {
-                    CopyForward(out, out - distance, length);
-                }
-            } else if (filled) {
-                CopyMatch(window, position, distance, length);
-            } else {
+            // At most 32 KiB back: within the buffer, before or in the window.
+            const uint8_t* const from = out - distance;
+            if (from < historyStart) {
                 // Before bytes this member wrote: the stream is invalid, here
                 // as in the careful loop, with the same bits used.
                 badDistance = true;
                 break;
+            }
+            if (distance >= 8 && length + kCopyOvershoot <= kWindowSize - position) {
+                CopyWords(out, from, length);
+            } else if (distance >= 8 && length <= 16) {
+                CopyShort(out, from, length);
+            } else {
+                CopyForward(out, from, length);
             }
             out += length;
         } while (roomLeft());
@@ -284,8 +283,8 @@ bool Inflater::InflateCodesFast(const FastTable& literals, const FastTable& dist
     FastState state{start,          start + (available - kFastInputMargin),
                     bitBuffer_,     static_cast<uint32_t>(bitCount_),
                     window_,        windowPosition_,
-                    windowFilled_,  literals.slots,
-                    distances.slots};
+                    windowFilled_ ? history_ : window_,
+                    literals.slots, distances.slots};
     static const DecodeSymbolsFunction decodeSymbols = ChooseDecodeSymbols();
     const bool badDistance = decodeSymbols(state);
     const uint8_t* in = state.in;

@@ -28,6 +28,8 @@ void Cunzip::ReportDecoderFailure(const char* cause, const char* methodWord) {
                           platform::MessageButtons::kOk);
 }
 
+static_assert(kOutputBufferSize >= codecs::kInflateBufferSize, "inflate works in the output buffer");
+
 int Cunzip::InflateMember() {
     MemberCodecIo io(*this);
     codecs::Inflater inflater(io, io, output.outputBuffer, DeclaredUncompressedSize());

@@ -114,7 +114,7 @@ TEST(InflateDifferential, SinkFailureStopsBothLoopsAtOnce) {
     const Bytes data = SampleData(200000, 5);
     const Bytes stream = RawDeflate(data, 6);
     for (bool fast : {false, true}) {
-        static uint8_t window[kWindowSize];
+        static uint8_t window[kInflateBufferSize];
         MemorySource source(stream.data(), stream.size());
         MemorySink sink;
         sink.FailAfter(2, fast ? 50 : 2);

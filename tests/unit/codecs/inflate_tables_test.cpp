@@ -218,7 +218,7 @@ TEST(HuffmanTables, FixedTablesAreBuiltOncePerRun) {
     // Two members made of one fixed block each ("a" and "b").
     const uint8_t first[] = {0x4B, 0x04, 0x00};
     const uint8_t second[] = {0x4B, 0x02, 0x00};
-    uint8_t window[kWindowSize];
+    uint8_t window[kInflateBufferSize];
     const uint32_t before = FixedTables().buildCount;
     for (const auto* stream : {first, second}) {
         class Source : public CodecSource {

@@ -41,7 +41,7 @@ struct InflateRun {
 // Inflates `stream` as one member with the given declared size; blockSize is
 // the source's refill size.
 inline InflateRun RunInflate(const Bytes& stream, int64_t declaredSize, bool fast, size_t blockSize = 8192) {
-    static uint8_t window[kWindowSize];
+    static uint8_t window[kInflateBufferSize];
     MemorySource source(stream.data(), stream.size(), blockSize);
     MemorySink sink;
     Inflater inflater(source, sink, window, declaredSize);

@@ -218,7 +218,8 @@ int Inflater::InflateFixed() {
         std::fill(lengths + 256, lengths + 280, 7);
         std::fill(lengths + 280, lengths + 288, 8);
         int bits = kFixedLiteralBits;
-        int result = BuildHuffmanTables(lengths, 288, 257, kLengthBase, kLengthExtra, fixed.literals, bits);
+        int result = BuildHuffmanTables(lengths, 288, 257, kLengthBase, kLengthExtra, fixed.literals, bits,
+                                        FastCode::kLiteralLength, fixed.fastLiterals);
         if (result != kBuildComplete) {
             fixed.literals.Free();
             return result;
@@ -226,14 +227,13 @@ int Inflater::InflateFixed() {
         fixed.literalBits = bits;
         std::fill(lengths, lengths + kDistanceSymbols, 5);
         bits = kFixedDistanceBits;
-        result = BuildHuffmanTables(lengths, kDistanceSymbols, 0, kDistanceBase, kDistanceExtra, fixed.distances, bits);
+        result = BuildHuffmanTables(lengths, kDistanceSymbols, 0, kDistanceBase, kDistanceExtra, fixed.distances, bits,
+                                    FastCode::kDistance, fixed.fastDistances);
         if (result > kBuildIncomplete) {
             fixed.literals.Free();
             return result;
         }
         fixed.distanceBits = bits;
-        BuildFastTable(fixed.literals, fixed.literalBits, FastCode::kLiteralLength, fixed.fastLiterals);
-        BuildFastTable(fixed.distances, fixed.distanceBits, FastCode::kDistance, fixed.fastDistances);
         ++fixed.buildCount;
     }
     return InflateCodes(fixed.literals, fixed.distances, fixed.literalBits, fixed.distanceBits, fixed.fastLiterals,
@@ -301,10 +301,18 @@ int Inflater::InflateDynamic() {
         previous = length;
     }
 
-    // 5. Literal/length code: must be complete and not empty.
+    // 5. Literal/length code: must be complete and not empty. With the fast
+    // loop on, the builder writes the compact tables too.
     HuffmanTableList& literalTable = dynamicTables.literals;
+    FastTable& fastLiterals = dynamicTables.fastLiterals;
+    FastTable& fastDistances = dynamicTables.fastDistances;
+    fastLiterals.usable = false;
+    fastDistances.usable = false;
     int literalBits = kDynamicLiteralBits;
-    result = BuildHuffmanTables(lengths, literalCount, 257, kLengthBase, kLengthExtra, literalTable, literalBits);
+    result = fastPath_ ? BuildHuffmanTables(lengths, literalCount, 257, kLengthBase, kLengthExtra, literalTable,
+                                            literalBits, FastCode::kLiteralLength, fastLiterals)
+                       : BuildHuffmanTables(lengths, literalCount, 257, kLengthBase, kLengthExtra, literalTable,
+                                            literalBits);
     if (result == kBuildIncomplete || (result == kBuildComplete && literalBits == 0)) return kInflateBadData;
     if (result != kBuildComplete) return result;
 
@@ -312,18 +320,15 @@ int Inflater::InflateDynamic() {
     // invalid codes (they have no base).
     HuffmanTableList& distanceTable = dynamicTables.distances;
     int distanceBits = kDynamicDistanceBits;
-    result = BuildHuffmanTables(lengths + literalCount, distanceCount, 0, kDistanceBase, kDistanceExtra, distanceTable,
-                                distanceBits);
+    result = fastPath_ ? BuildHuffmanTables(lengths + literalCount, distanceCount, 0, kDistanceBase, kDistanceExtra,
+                                            distanceTable, distanceBits, FastCode::kDistance, fastDistances)
+                       : BuildHuffmanTables(lengths + literalCount, distanceCount, 0, kDistanceBase, kDistanceExtra,
+                                            distanceTable, distanceBits);
     if (result > kBuildIncomplete) return result;
     if (distanceBits == 0 && literalCount > 257) return kInflateBadData;
 
     // 7. The data; the next dynamic block builds over the tables.
-    if (fastPath_) {
-        BuildFastTable(literalTable, literalBits, FastCode::kLiteralLength, dynamicTables.fastLiterals);
-        BuildFastTable(distanceTable, distanceBits, FastCode::kDistance, dynamicTables.fastDistances);
-    }
-    return InflateCodes(literalTable, distanceTable, literalBits, distanceBits, dynamicTables.fastLiterals,
-                        dynamicTables.fastDistances);
+    return InflateCodes(literalTable, distanceTable, literalBits, distanceBits, fastLiterals, fastDistances);
 }
 
 int Inflater::InflateCodes(const HuffmanTableList& literals, const HuffmanTableList& distances, int literalBits,

@@ -6,28 +6,6 @@
 
 namespace tovra::codecs {
 
-namespace {
-
-// `shift` moves a list index to the compact table's index of the same slot.
-uint32_t Translate(const HuffmanEntry& entry, FastCode code, uint32_t shift) {
-    const uint32_t bits = entry.bits;
-    const uint32_t value = uint32_t{entry.value} << 16;
-    if (entry.operation == kOpLiteral) return kFastLiteral | value | bits;
-    if (entry.operation < kOpEndOfBlock - 1) {
-        // A base; operation is the number of extra bits.
-        const uint32_t extra = entry.operation;
-        if (code == FastCode::kLiteralLength) return value | (bits << 8) | (bits + extra);
-        return value | (extra << 8) | bits;
-    }
-    if (entry.operation > kOpLiteral && entry.operation != kOpInvalid) {
-        const uint32_t width = entry.operation - kOpLiteral;
-        return ((entry.link + shift) << 16) | kFastLink | (width << 8) | bits;
-    }
-    return kFastExceptional;  // end of block, or no valid code
-}
-
-}  // namespace
-
 void BuildFastTable(const HuffmanTableList& list, int rootBits, FastCode code, FastTable& table) {
     const int fastRootBits = code == FastCode::kLiteralLength ? kFastLiteralRootBits : kFastDistanceRootBits;
     table.usable = false;
@@ -45,11 +23,11 @@ void BuildFastTable(const HuffmanTableList& list, int rootBits, FastCode code, F
     // Translate the list's first level once, then repeat it by doubling: a
     // hostile stream of tiny dynamic blocks makes this build run once every
     // few input bytes, so its cost follows the code's own width.
-    for (uint32_t i = 0; i < listRoot; ++i) table.slots[i] = Translate(entries[1 + i], code, shift);
+    for (uint32_t i = 0; i < listRoot; ++i) table.slots[i] = FastWord(entries[1 + i], code, shift);
     for (uint32_t filled = listRoot; filled < fastRoot; filled *= 2) {
         std::memcpy(table.slots + filled, table.slots, filled * sizeof(table.slots[0]));
     }
-    for (uint32_t i = 0; i < rest; ++i) table.slots[fastRoot + i] = Translate(entries[1 + listRoot + i], code, shift);
+    for (uint32_t i = 0; i < rest; ++i) table.slots[fastRoot + i] = FastWord(entries[1 + listRoot + i], code, shift);
     table.usable = true;
 }
 

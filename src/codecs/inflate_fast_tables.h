@@ -48,9 +48,37 @@ struct FastTable {
     bool usable = false;  // false: the careful loop decodes this code alone
 };
 
+// The compact word of one list entry. `shift` moves a list index to the
+// compact table's index of the same slot.
+inline uint32_t FastWord(const HuffmanEntry& entry, FastCode code, uint32_t shift) {
+    const uint32_t bits = entry.bits;
+    const uint32_t value = uint32_t{entry.value} << 16;
+    if (entry.operation == kOpLiteral) return kFastLiteral | value | bits;
+    if (entry.operation < kOpEndOfBlock - 1) {
+        // A base; operation is the number of extra bits.
+        const uint32_t extra = entry.operation;
+        if (code == FastCode::kLiteralLength) return value | (bits << 8) | (bits + extra);
+        return value | (extra << 8) | bits;
+    }
+    if (entry.operation > kOpLiteral && entry.operation != kOpInvalid) {
+        const uint32_t width = entry.operation - kOpLiteral;
+        return ((entry.link + shift) << 16) | kFastLink | (width << 8) | bits;
+    }
+    return kFastExceptional;  // end of block, or no valid code
+}
+
 // Fills `table` from `list`, whose first level is `rootBits` wide (as the
 // builder returned it); leaves the table unusable when the list does not fit
-// or its first level is wider than the compact one.
+// or its first level is wider than the compact one. Inflate has the builder
+// write the compact words as it goes (BuildHuffmanTables with a FastTable),
+// which gives the same table without a second pass over every slot; this
+// translation is the plain statement of what that table must hold.
 void BuildFastTable(const HuffmanTableList& list, int rootBits, FastCode code, FastTable& table);
+
+// BuildHuffmanTables (same arguments, same lists, same result) that also
+// fills `fast` as BuildFastTable(list, bits, code, fast) would, word for word.
+int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, std::span<const uint16_t> base,
+                       std::span<const uint8_t> extra, HuffmanTableList& list, int& bits, FastCode code,
+                       FastTable& fast);
 
 }  // namespace tovra::codecs

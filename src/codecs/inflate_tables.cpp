@@ -18,6 +18,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+
+#include "codecs/inflate_fast_tables.h"
 
 namespace tovra::codecs {
 
@@ -89,9 +92,64 @@ void HuffmanTableList::Free() {
 }
 
 // Builds one code's tables into a list; see BuildHuffmanTables for the contract.
+//
+// With a compact table attached, every slot written into the list is written
+// into the compact table too, as its FastWord: the list's first level (of
+// 2^rootWidth slots, after the root's header) at the compact table's start,
+// and every later list index i at i + shift, shift = 2^fastRootBits - (1 +
+// 2^rootWidth), where BuildFastTable would put it. Each code's word is made
+// once, not once per slot it fills.
 class HuffmanTableBuilder {
 public:
     HuffmanTableBuilder(HuffmanTableList& list) : list_(list) {}
+
+    // Attaches `fast`, whose first level will be filled from a list first
+    // level of 2^rootWidth slots. The table stays unusable (and is no longer
+    // written) when the list's first level is wider than the compact one or
+    // a sub-table would not fit.
+    void AttachFast(FastTable& fast, FastCode code, int rootWidth) {
+        fast.usable = false;
+        const int fastRootBits = code == FastCode::kLiteralLength ? kFastLiteralRootBits : kFastDistanceRootBits;
+        if (rootWidth > fastRootBits) return;
+        fast_ = &fast;
+        code_ = code;
+        listRoot_ = 1u << rootWidth;
+        fastRoot_ = 1u << fastRootBits;
+        shift_ = fastRoot_ - (1 + listRoot_);
+    }
+
+    // Repeats the compact first level from `filled` slots up to its full
+    // width and marks the table usable.
+    void FinishFast(uint32_t filled) {
+        if (fast_ == nullptr) return;
+        for (; filled < fastRoot_; filled *= 2)
+            std::memcpy(fast_->slots + filled, fast_->slots, filled * sizeof(fast_->slots[0]));
+        fast_->usable = true;
+    }
+
+    // Writes `entry` into list slot `index` and its word into the compact one.
+    void Write(uint32_t index, const HuffmanEntry& entry) {
+        list_.entries_[index] = entry;
+        if (fast_ != nullptr) fast_->slots[FastIndex(index)] = FastWord(entry, code_, shift_);
+    }
+
+    // Writes one code's entry into every `step`-th slot of the table whose
+    // first slot is `start`, from `first` below `end`.
+    void WriteEvery(uint32_t start, uint32_t first, uint32_t end, uint32_t step, const HuffmanEntry& entry) {
+        HuffmanEntry* const table = list_.entries_ + start;
+        for (uint32_t slot = first; slot < end; slot += step) table[slot] = entry;
+        if (fast_ == nullptr) return;
+        uint32_t* const fastTable = fast_->slots + FastIndex(start);
+        const uint32_t word = FastWord(entry, code_, shift_);
+        for (uint32_t slot = first; slot < end; slot += step) fastTable[slot] = word;
+    }
+
+    // Doubles the first `span` slots of the first level (list and compact).
+    void DoubleRoot(uint32_t rootStart, uint32_t span) {
+        HuffmanEntry* const root = list_.entries_ + rootStart;
+        std::copy(root, root + span, root + span);
+        if (fast_ != nullptr) std::memcpy(fast_->slots + span, fast_->slots, span * sizeof(fast_->slots[0]));
+    }
 
     // Appends a table of 2^width slots (after its header) and returns the
     // index of its first slot, or kNoTable when memory is short. With
@@ -111,22 +169,60 @@ public:
         lastHeader_ = header;
         list_.size_ += need;
         entriesInUse += need;
+        if (fast_ != nullptr && header != 0) {
+            // A sub-table, with its header as BuildFastTable copies it.
+            if (header + need + shift_ > kFastTableCapacity) {
+                fast_ = nullptr;
+            } else {
+                fast_->slots[header + shift_] = FastWord(list_.entries_[header], code_, shift_);
+            }
+        }
         if (fillInvalid) {
             std::fill(list_.entries_ + header + 1, list_.entries_ + header + need, HuffmanEntry{0, kOpInvalid, 0, 0});
+            if (fast_ != nullptr) {
+                uint32_t* const first = fast_->slots + FastIndex(header + 1);
+                std::fill(first, first + (need - 1), kFastExceptional);
+            }
             slotsWritten += need - 1;
         }
         return header + 1;
     }
 
-    HuffmanEntry* Entries() { return list_.entries_; }
-
 private:
+    uint32_t FastIndex(uint32_t index) const { return index < 1 + listRoot_ ? index - 1 : index + shift_; }
+
     HuffmanTableList& list_;
     uint32_t lastHeader_ = HuffmanTableList::kNoTable;
+    FastTable* fast_ = nullptr;
+    FastCode code_ = FastCode::kLiteralLength;
+    uint32_t listRoot_ = 0;
+    uint32_t fastRoot_ = 0;
+    uint32_t shift_ = 0;
 };
+
+namespace {
+
+int BuildTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, std::span<const uint16_t> base,
+                std::span<const uint8_t> extra, HuffmanTableList& list, int& bits, FastTable* fast, FastCode fastCode);
+
+}  // namespace
 
 int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, std::span<const uint16_t> base,
                        std::span<const uint8_t> extra, HuffmanTableList& list, int& bits) {
+    return BuildTables(lengths, count, simpleCount, base, extra, list, bits, nullptr, FastCode::kLiteralLength);
+}
+
+int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, std::span<const uint16_t> base,
+                       std::span<const uint8_t> extra, HuffmanTableList& list, int& bits, FastCode code,
+                       FastTable& fast) {
+    fast.usable = false;
+    return BuildTables(lengths, count, simpleCount, base, extra, list, bits, &fast, code);
+}
+
+namespace {
+
+int BuildTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, std::span<const uint16_t> base,
+                std::span<const uint8_t> extra, HuffmanTableList& list, int& bits, FastTable* fast, FastCode fastCode) {
     list.Clear();
     if (count > kMaxCodes) return kBuildOversubscribed;
 
@@ -138,6 +234,13 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
     }
     if (counts[0] == count) {
         bits = 0;
+        if (fast != nullptr) {
+            // As BuildFastTable gives for an empty list: no valid code anywhere.
+            const int fastRootBits =
+                fastCode == FastCode::kLiteralLength ? kFastLiteralRootBits : kFastDistanceRootBits;
+            std::fill(fast->slots, fast->slots + (1u << fastRootBits), kFastExceptional);
+            fast->usable = true;
+        }
         return kBuildComplete;
     }
 
@@ -182,6 +285,7 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
     Level levels[kMaxCodeLength + 1];
     int top = 0;
     HuffmanTableBuilder builder(list);
+    if (fast != nullptr) builder.AttachFast(*fast, fastCode, rootWidth);
     uint32_t rootStart = builder.AllocateTable(rootWidth, incomplete);
     if (rootStart == HuffmanTableList::kNoTable) {
         list.Free();
@@ -194,13 +298,12 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
     // grows: a code of length len repeats every 2^len slots, so the copies
     // are its other slots. The doubling reaches the whole first level before
     // any link to a sub-table is written.
-    // (The list's block may move when a sub-table is allocated, so the first
-    // level is found afresh each time.)
+    // (The list's block may move when a sub-table is allocated, so the
+    // builder finds the first level afresh each time.)
     uint32_t rootSpan = 1u << std::min(minLength, rootWidth);
     auto growRoot = [&](int len) {
         const uint32_t span = 1u << std::min(len, rootWidth);
-        HuffmanEntry* const root = builder.Entries() + rootStart;
-        for (; rootSpan < span; rootSpan *= 2) std::copy(root, root + rootSpan, root + rootSpan);
+        for (; rootSpan < span; rootSpan *= 2) builder.DoubleRoot(rootStart, rootSpan);
     };
 
     uint32_t code = 0;  // current code, bit-reversed (first bit in bit 0)
@@ -238,8 +341,8 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
                 }
                 const Level& parent = levels[top];
                 const uint32_t slot = (code >> parent.offset) & kBitMask[parent.width];
-                builder.Entries()[parent.start + slot] = HuffmanEntry{
-                    static_cast<uint8_t>(parent.width), static_cast<uint8_t>(kOpLiteral + width), 0, start};
+                builder.Write(parent.start + slot, HuffmanEntry{static_cast<uint8_t>(parent.width),
+                                                                static_cast<uint8_t>(kOpLiteral + width), 0, start});
                 ++top;
                 levels[top] = Level{offset, width, start, code & kBitMask[offset]};
             }
@@ -256,12 +359,10 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
                 entry.value = base[symbol - simpleCount];
             }
             if (len <= rootWidth) {
-                builder.Entries()[rootStart + code] = entry;
+                builder.Write(rootStart + code, entry);
             } else {
-                HuffmanEntry* table = builder.Entries() + level.start;
-                const uint32_t step = 1u << (len - level.offset);
-                for (uint32_t slot = code >> level.offset; slot < (1u << level.width); slot += step)
-                    table[slot] = entry;
+                builder.WriteEvery(level.start, code >> level.offset, 1u << level.width, 1u << (len - level.offset),
+                                   entry);
             }
             slotsWritten += (1u << level.width) >> (len - level.offset);
 
@@ -276,10 +377,13 @@ int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCo
     }
 
     growRoot(rootWidth);
+    builder.FinishFast(1u << rootWidth);
     bits = rootWidth;
     // 7. Incomplete unless nothing was left free (a lone one-bit code counts
     // as complete).
     return incomplete && maxLength != 1 ? kBuildIncomplete : kBuildComplete;
 }
+
+}  // namespace
 
 }  // namespace tovra::codecs

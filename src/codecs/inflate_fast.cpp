@@ -59,8 +59,11 @@ static_assert(kFastInputMargin >= (kRefillsPerStep - 1) * kRefillAdvanceMax + kR
 // end on its own, before any of its bits are used, so the loop runs up to the
 // last few bytes of the window.
 constexpr uint32_t kFastOutputMargin = kLiteralsPerStep + 1;
-// Bytes a word copy may write past a match's end (see CopyWords).
-constexpr uint32_t kCopyOvershoot = 16;
+// Bytes a match copy writes without a test (see CopyWords and FillWords):
+// most matches are shorter, so most copies take no branch at all. A copy may
+// write this many bytes past the match's end.
+constexpr uint32_t kCopyWordsFirst = 40;
+constexpr uint32_t kCopyOvershoot = kCopyWordsFirst;
 static_assert(kFastOutputMargin < kWindowSize);
 
 inline uint64_t LoadWord(const uint8_t* p) {
@@ -80,17 +83,25 @@ inline bool IsUnusual(uint32_t entry) { return (entry & (kFastLink | kFastExcept
 // The low n bits of x (n < 64): one instruction with BMI2.
 inline uint64_t LowBits(uint64_t x, unsigned n) { return x & ((uint64_t{1} << n) - 1); }
 
-// Copies a match of distance >= 8 in whole words, the first two without a
-// test: up to kCopyOvershoot bytes past the match's end get written too. The
+// Copies a match of distance >= 8 in whole words, the first kCopyWordsFirst
+// bytes without a test: up to kCopyOvershoot bytes past the match's end get
+// written too. The
 // bytes ahead of the write position are no one's history (the history lies
 // before the window, see inflate.h) and are overwritten before a flush. Each
 // word read lies before the word written, so it is final.
 inline void CopyWords(uint8_t* dst, const uint8_t* src, uint32_t length) {
-    std::memcpy(dst, src, 8);
-    std::memcpy(dst + 8, src + 8, 8);
-    for (uint32_t i = 16; i < length; i += 8) std::memcpy(dst + i, src + i, 8);
+    for (uint32_t i = 0; i < kCopyWordsFirst; i += 8) std::memcpy(dst + i, src + i, 8);
+    for (uint32_t i = kCopyWordsFirst; i < length; i += 8) std::memcpy(dst + i, src + i, 8);
 }
-static_assert(kCopyOvershoot >= 16 - 3 && kCopyOvershoot >= 7);
+static_assert(kCopyWordsFirst % 8 == 0 && kCopyOvershoot >= kCopyWordsFirst - 3 && kCopyOvershoot >= 7);
+
+// Writes a match of distance 1 (a run of the byte before it) in whole words
+// of that byte, in the same steps as CopyWords and with the same overshoot.
+inline void FillWords(uint8_t* dst, uint8_t byte, uint32_t length) {
+    const uint64_t word = byte * uint64_t{0x0101010101010101};
+    for (uint32_t i = 0; i < kCopyWordsFirst; i += 8) std::memcpy(dst + i, &word, 8);
+    for (uint32_t i = kCopyWordsFirst; i < length; i += 8) std::memcpy(dst + i, &word, 8);
+}
 
 // Copies a match of 3 to 16 bytes from at least 8 bytes back, writing
 // exactly its bytes: two words (or two halves, or three bytes) that may
@@ -240,8 +251,11 @@ static_assert(kFastLiteralRootBits <= kMaxRootBits);
                 badDistance = true;
                 break;
             }
-            if (distance >= 8 && length + kCopyOvershoot <= kWindowSize - position) {
+            const bool room = length + kCopyOvershoot <= kWindowSize - position;
+            if (distance >= 8 && room) {
                 CopyWords(out, from, length);
+            } else if (distance == 1 && room) {
+                FillWords(out, *from, length);
             } else if (distance >= 8 && length <= 16) {
                 CopyShort(out, from, length);
             } else {

@@ -349,15 +349,19 @@ int BuildTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, st
 
             // The code's entry, in every slot whose low bits are the code.
             const Level& level = levels[top];
-            HuffmanEntry entry{static_cast<uint8_t>(len - level.offset), kOpInvalid, 0, 0};
+            // (The entry is made whole from locals: filling in a copy on the
+            // stack field by field made every read of it wait for the stores.)
             const unsigned symbol = sorted[position++];
+            uint8_t operation = kOpInvalid;
+            uint16_t value = 0;
             if (symbol < simpleCount) {
-                entry.operation = symbol < 256 ? kOpLiteral : kOpEndOfBlock;
-                entry.value = static_cast<uint16_t>(symbol);
+                operation = symbol < 256 ? kOpLiteral : kOpEndOfBlock;
+                value = static_cast<uint16_t>(symbol);
             } else if (symbol - simpleCount < base.size() && symbol - simpleCount < extra.size()) {
-                entry.operation = extra[symbol - simpleCount];
-                entry.value = base[symbol - simpleCount];
+                operation = extra[symbol - simpleCount];
+                value = base[symbol - simpleCount];
             }
+            const HuffmanEntry entry{static_cast<uint8_t>(len - level.offset), operation, value, 0};
             if (len <= rootWidth) {
                 builder.Write(rootStart + code, entry);
             } else {

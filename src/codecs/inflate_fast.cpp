@@ -237,7 +237,9 @@ static_assert(kFastLiteralRootBits <= kMaxRootBits);
             }
             bits = rest >> StepBits(distanceEntry);
             count = restCount - distanceEntry;
-            refill();
+            // Usually the step's first refill still covers the extra bits and
+            // the next look-up; only long codes after a literal need another.
+            if ((count & 0xFF) < kMaxDistanceExtra + kMaxRootBits) refill();
             const unsigned extra = SecondField(distanceEntry);
             const uint32_t distance = Value(distanceEntry) + static_cast<uint32_t>(LowBits(bits, extra));
             bits >>= extra;

@@ -309,10 +309,10 @@ int Inflater::InflateDynamic() {
     fastLiterals.usable = false;
     fastDistances.usable = false;
     int literalBits = kDynamicLiteralBits;
-    result = fastPath_ ? BuildHuffmanTables(lengths, literalCount, 257, kLengthBase, kLengthExtra, literalTable,
-                                            literalBits, FastCode::kLiteralLength, fastLiterals)
-                       : BuildHuffmanTables(lengths, literalCount, 257, kLengthBase, kLengthExtra, literalTable,
-                                            literalBits);
+    result = fastPath_
+                 ? BuildHuffmanTables(lengths, literalCount, 257, kLengthBase, kLengthExtra, literalTable, literalBits,
+                                      FastCode::kLiteralLength, fastLiterals)
+                 : BuildHuffmanTables(lengths, literalCount, 257, kLengthBase, kLengthExtra, literalTable, literalBits);
     if (result == kBuildIncomplete || (result == kBuildComplete && literalBits == 0)) return kInflateBadData;
     if (result != kBuildComplete) return result;
 

@@ -296,11 +296,15 @@ bool Inflater::InflateCodesFast(const FastTable& literals, const FastTable& dist
     const uint8_t* const start = source_.Buffered(available);
     if (available < kFastInputMargin) return false;
 
-    FastState state{start,          start + (available - kFastInputMargin),
-                    bitBuffer_,     static_cast<uint32_t>(bitCount_),
-                    window_,        windowPosition_,
+    FastState state{start,
+                    start + (available - kFastInputMargin),
+                    bitBuffer_,
+                    static_cast<uint32_t>(bitCount_),
+                    window_,
+                    windowPosition_,
                     windowFilled_ ? history_ : window_,
-                    literals.slots, distances.slots};
+                    literals.slots,
+                    distances.slots};
     static const DecodeSymbolsFunction decodeSymbols = ChooseDecodeSymbols();
     const bool badDistance = decodeSymbols(state);
     const uint8_t* in = state.in;

@@ -87,8 +87,11 @@ TEST(FastTables, BuilderWritesWhatTheTranslationGives) {
         const unsigned count = literal ? 257 + rng() % 31 : 1 + rng() % 30;
         std::vector<uint8_t> lengths(count, 0);
         switch (trial % 10) {
-            case 0: lengths[rng() % count] = static_cast<uint8_t>(1 + rng() % 15); break;  // one code
-            case 1: break;                                                                 // empty
+            case 0:
+                lengths[rng() % count] = static_cast<uint8_t>(1 + rng() % 15);
+                break;  // one code
+            case 1:
+                break;  // empty
             case 2:
                 for (auto& length : lengths) length = static_cast<uint8_t>(rng() % 16);  // mostly over-subscribed
                 break;

@@ -54,7 +54,8 @@ TEST(Crc32, TableFromTermsEqualsZlibTable) {
     for (size_t n = 0; n < kCrcTableSize; n++) ASSERT_EQ(table[n], zlibTable[n]) << "entry " << n;
 }
 
-// Every length from 0 to 300 at every alignment 0-15, then larger odd sizes:
+// Every length from 0 to 300 at every alignment 0-15, every length from 1000
+// to 1600, then larger odd sizes:
 // each bulk path agrees with the reference and with zlib.
 TEST(Crc32, BulkPathsAgreeWithReferenceAndZlib) {
     const std::vector<uint8_t> data = RandomBytes(70000, 1);
@@ -72,6 +73,8 @@ TEST(Crc32, BulkPathsAgreeWithReferenceAndZlib) {
     for (size_t offset = 0; offset < 16; offset++) {
         for (size_t n = 0; n <= 300; n++) check(offset, n);
     }
+    // Around the least length of the 512-bit path and its 256-byte steps.
+    for (size_t n = 1000; n <= 1600; n++) check(n % 64, n);
     std::mt19937 rng(2);
     for (int i = 0; i < 300; i++) check(rng() % 64, rng() % (data.size() - 64));
     check(0, data.size());

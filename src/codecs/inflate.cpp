@@ -219,7 +219,7 @@ int Inflater::InflateFixed() {
         std::fill(lengths + 280, lengths + 288, 8);
         int bits = kFixedLiteralBits;
         int result = BuildHuffmanTables(lengths, 288, 257, kLengthBase, kLengthExtra, fixed.literals, bits,
-                                        FastCode::kLiteralLength, fixed.fastLiterals);
+                                        FastCode::kLiteralLength, &fixed.fastLiterals);
         if (result != kBuildComplete) {
             fixed.literals.Free();
             return result;
@@ -228,7 +228,7 @@ int Inflater::InflateFixed() {
         std::fill(lengths, lengths + kDistanceSymbols, 5);
         bits = kFixedDistanceBits;
         result = BuildHuffmanTables(lengths, kDistanceSymbols, 0, kDistanceBase, kDistanceExtra, fixed.distances, bits,
-                                    FastCode::kDistance, fixed.fastDistances);
+                                    FastCode::kDistance, &fixed.fastDistances);
         if (result > kBuildIncomplete) {
             fixed.literals.Free();
             return result;
@@ -309,10 +309,8 @@ int Inflater::InflateDynamic() {
     fastLiterals.usable = false;
     fastDistances.usable = false;
     int literalBits = kDynamicLiteralBits;
-    result = fastPath_
-                 ? BuildHuffmanTables(lengths, literalCount, 257, kLengthBase, kLengthExtra, literalTable, literalBits,
-                                      FastCode::kLiteralLength, fastLiterals)
-                 : BuildHuffmanTables(lengths, literalCount, 257, kLengthBase, kLengthExtra, literalTable, literalBits);
+    result = BuildHuffmanTables(lengths, literalCount, 257, kLengthBase, kLengthExtra, literalTable, literalBits,
+                                FastCode::kLiteralLength, fastPath_ ? &fastLiterals : nullptr);
     if (result == kBuildIncomplete || (result == kBuildComplete && literalBits == 0)) return kInflateBadData;
     if (result != kBuildComplete) return result;
 
@@ -320,10 +318,8 @@ int Inflater::InflateDynamic() {
     // invalid codes (they have no base).
     HuffmanTableList& distanceTable = dynamicTables.distances;
     int distanceBits = kDynamicDistanceBits;
-    result = fastPath_ ? BuildHuffmanTables(lengths + literalCount, distanceCount, 0, kDistanceBase, kDistanceExtra,
-                                            distanceTable, distanceBits, FastCode::kDistance, fastDistances)
-                       : BuildHuffmanTables(lengths + literalCount, distanceCount, 0, kDistanceBase, kDistanceExtra,
-                                            distanceTable, distanceBits);
+    result = BuildHuffmanTables(lengths + literalCount, distanceCount, 0, kDistanceBase, kDistanceExtra, distanceTable,
+                                distanceBits, FastCode::kDistance, fastPath_ ? &fastDistances : nullptr);
     if (result > kBuildIncomplete) return result;
     if (distanceBits == 0 && literalCount > 257) return kInflateBadData;
 

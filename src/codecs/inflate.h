@@ -2,10 +2,11 @@
 //
 // An Inflater decodes one member's deflate stream: it pulls compressed bytes
 // from a CodecSource, writes straight into a 32 KiB window in the caller's
-// buffer and hands every full window, and the last part, to a CodecSink. Decoding is table-driven (see
-// inflate_tables.h); a fast loop takes over while plenty of input is buffered
-// and the window has room, and the careful loop handles everything else. The
-// two give identical results (tests compare them on every kind of stream).
+// buffer and hands every full window, and the last part, to a CodecSink.
+// Decoding is table-driven (see inflate_tables.h); a fast loop takes over
+// while plenty of input is buffered and the window has room, and the careful
+// loop handles everything else. The two give identical results (tests
+// compare them on every kind of stream).
 //
 // Use by the extraction engine (one member):
 //   adapt the member reader as a CodecSource (NextByte = the member-data byte
@@ -52,8 +53,8 @@ public:
     // buffer: at least kInflateBufferSize bytes, owned by the caller (the
     // extraction engine passes its output buffer) and used only while this
     // object decodes. Its contents on entry do not matter: no byte is read
-    // before this member wrote it. declaredSize: the member's uncompressed size, used when the
-    // input ends early (see Inflate).
+    // before this member wrote it. declaredSize: the member's uncompressed
+    // size, used when the input ends early (see Inflate).
     Inflater(CodecSource& source, CodecSink& sink, uint8_t* buffer, int64_t declaredSize);
 
     // Decodes the whole member: clears the state, decodes blocks until the

@@ -85,10 +85,9 @@ inline uint64_t LowBits(uint64_t x, unsigned n) { return x & ((uint64_t{1} << n)
 
 // Copies a match of distance >= 8 in whole words, the first kCopyWordsFirst
 // bytes without a test: up to kCopyOvershoot bytes past the match's end get
-// written too. The
-// bytes ahead of the write position are no one's history (the history lies
-// before the window, see inflate.h) and are overwritten before a flush. Each
-// word read lies before the word written, so it is final.
+// written too. The bytes ahead of the write position are no one's history
+// (the history lies before the window, see inflate.h) and are overwritten
+// before a flush. Each word read lies before the word written, so it is final.
 inline void CopyWords(uint8_t* dst, const uint8_t* src, uint32_t length) {
     for (uint32_t i = 0; i < kCopyWordsFirst; i += 8) std::memcpy(dst + i, src + i, 8);
     for (uint32_t i = kCopyWordsFirst; i < length; i += 8) std::memcpy(dst + i, src + i, 8);

@@ -76,9 +76,10 @@ inline uint32_t FastWord(const HuffmanEntry& entry, FastCode code, uint32_t shif
 void BuildFastTable(const HuffmanTableList& list, int rootBits, FastCode code, FastTable& table);
 
 // BuildHuffmanTables (same arguments, same lists, same result) that also
-// fills `fast` as BuildFastTable(list, bits, code, fast) would, word for word.
+// fills `*fast`, when it is not null, as BuildFastTable(list, bits, code,
+// *fast) would, word for word.
 int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, std::span<const uint16_t> base,
                        std::span<const uint8_t> extra, HuffmanTableList& list, int& bits, FastCode code,
-                       FastTable& fast);
+                       FastTable* fast);
 
 }  // namespace tovra::codecs

@@ -203,25 +203,6 @@ private:
 namespace {
 
 int BuildTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, std::span<const uint16_t> base,
-                std::span<const uint8_t> extra, HuffmanTableList& list, int& bits, FastTable* fast, FastCode fastCode);
-
-}  // namespace
-
-int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, std::span<const uint16_t> base,
-                       std::span<const uint8_t> extra, HuffmanTableList& list, int& bits) {
-    return BuildTables(lengths, count, simpleCount, base, extra, list, bits, nullptr, FastCode::kLiteralLength);
-}
-
-int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, std::span<const uint16_t> base,
-                       std::span<const uint8_t> extra, HuffmanTableList& list, int& bits, FastCode code,
-                       FastTable& fast) {
-    fast.usable = false;
-    return BuildTables(lengths, count, simpleCount, base, extra, list, bits, &fast, code);
-}
-
-namespace {
-
-int BuildTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, std::span<const uint16_t> base,
                 std::span<const uint8_t> extra, HuffmanTableList& list, int& bits, FastTable* fast, FastCode fastCode) {
     list.Clear();
     if (count > kMaxCodes) return kBuildOversubscribed;
@@ -389,5 +370,17 @@ int BuildTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, st
 }
 
 }  // namespace
+
+int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, std::span<const uint16_t> base,
+                       std::span<const uint8_t> extra, HuffmanTableList& list, int& bits) {
+    return BuildTables(lengths, count, simpleCount, base, extra, list, bits, nullptr, FastCode::kLiteralLength);
+}
+
+int BuildHuffmanTables(const uint8_t* lengths, unsigned count, unsigned simpleCount, std::span<const uint16_t> base,
+                       std::span<const uint8_t> extra, HuffmanTableList& list, int& bits, FastCode code,
+                       FastTable* fast) {
+    if (fast != nullptr) fast->usable = false;
+    return BuildTables(lengths, count, simpleCount, base, extra, list, bits, fast, code);
+}
 
 }  // namespace tovra::codecs

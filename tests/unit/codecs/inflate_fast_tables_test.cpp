@@ -111,7 +111,7 @@ TEST(FastTables, BuilderWritesWhatTheTranslationGives) {
         const int plain = BuildHuffmanTables(lengths.data(), count, simple, base, extra, plainList, plainBits);
         FastTable direct;
         direct.usable = true;  // the builder must clear it when it fails
-        const int result = BuildHuffmanTables(lengths.data(), count, simple, base, extra, list, bits, code, direct);
+        const int result = BuildHuffmanTables(lengths.data(), count, simple, base, extra, list, bits, code, &direct);
         ASSERT_EQ(result, plain) << trial;
         ASSERT_EQ(bits, plainBits) << trial;
         ASSERT_EQ(list.EntryCount(), plainList.EntryCount()) << trial;

@@ -10,10 +10,13 @@
 // the 128 bits are reduced to 64 with x^64 mod P, and Barrett reduction
 // (with mu = x^64 div P) leaves the 32-bit register.
 //
-// On processors with 512-bit carry-less multiplication (VPCLMULQDQ with
-// AVX-512) a long input first goes through the same method four times as
-// wide: four 512-bit accumulators, 256 bytes per step, folded at the end into
-// the one 128-bit accumulator that the narrow path continues from.
+// On processors with vector carry-less multiplication (VPCLMULQDQ) a long
+// input first goes through the same method two or four times as wide: four
+// 256-bit accumulators (AVX2, 128 bytes per step) or four 512-bit ones
+// (AVX-512, 256 bytes per step), folded at the end into the one 128-bit
+// accumulator that the narrow path continues from. A 128-bit lane of a wide
+// accumulator is an accumulator of its own, so the constants are the narrow
+// ones for the wider distance, repeated in every lane.
 //
 // Everything is in the reflected bit order of the ZIP CRC, so a constant
 // x^n mod P is the register reached from x^0 by n single-bit steps of the
@@ -25,9 +28,10 @@
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define TOVRA_CRC_FOLDING 1
 #include <immintrin.h>
-// The 512-bit path is left out of the Windows build: there the stack is only
-// 16-byte aligned, and GCC may spill a 64-byte vector with an aligned store.
-#if !defined(_WIN32)
+// The wide paths need 32- and 64-byte vector spills to be safe on a stack
+// aligned to 16 bytes only (Win64): the Windows build assembles every aligned
+// vector move as an unaligned one (see the top-level CMakeLists.txt).
+#if !defined(_WIN32) || defined(TOVRA_UNALIGNED_VECTOR_MOVES)
 #define TOVRA_CRC_WIDE_FOLDING 1
 #endif
 #endif
@@ -42,6 +46,8 @@ struct FoldConstants {
     alignas(64) uint64_t wide4[8];     // x^(4*512+32), x^(4*512-32) in each lane: advance by 256 bytes
     alignas(64) uint64_t wide1[8];     // x^(512+32), x^(512-32) in each lane: advance by 64 bytes
     alignas(64) uint64_t lanes[8];     // a 512-bit block's four lanes to its last: by 48, 32, 16 and 0 bytes
+    alignas(32) uint64_t half4[4];     // x^(4*256+32), x^(4*256-32) in each lane: advance by 128 bytes
+    alignas(32) uint64_t half1[4];     // x^(256+32), x^(256-32) in each lane: advance by 32 bytes
     alignas(16) uint64_t fold4[2];     // x^(4*128+32), x^(4*128-32): advance by 64 bytes
     alignas(16) uint64_t fold1[2];     // x^(128+32), x^(128-32): advance by 16 bytes
     alignas(16) uint64_t reduce64[2];  // x^64: 96 -> 64 bits; second half unused
@@ -89,6 +95,12 @@ FoldConstants BuildFoldConstants() {
         c.wide1[2 * lane] = k(512 + 32);
         c.wide1[2 * lane + 1] = k(512 - 32);
     }
+    for (int lane = 0; lane < 2; ++lane) {
+        c.half4[2 * lane] = k(4 * 256 + 32);
+        c.half4[2 * lane + 1] = k(4 * 256 - 32);
+        c.half1[2 * lane] = k(256 + 32);
+        c.half1[2 * lane + 1] = k(256 - 32);
+    }
     for (int lane = 0; lane < 3; ++lane) {
         const int distance = (3 - lane) * 128;
         c.lanes[2 * lane] = k(distance + 32);
@@ -124,18 +136,54 @@ TOVRA_FOLD_TARGET inline __m128i Fold(__m128i acc, __m128i k, __m128i next) {
 TOVRA_FOLD_TARGET inline __m128i Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 
 #if TOVRA_CRC_WIDE_FOLDING
-// Least input for the wide path: its set-up and final folds cost about as
+// Least input for a wide path: its set-up and final folds cost about as
 // much as a few of its steps.
 constexpr size_t kWideMinimum = 1024;
-constexpr size_t kWideStep = 4 * 64;
 
-bool WideFoldingAvailable() {
-    static const bool available = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("vpclmulqdq");
-    }();
-    return available;
+// 256 bits: four accumulators of two lanes each.
+constexpr size_t kHalfStep = 4 * 32;
+
+#define TOVRA_HALF_TARGET __attribute__((target("avx2,vpclmulqdq,pclmul,sse4.1")))
+
+TOVRA_HALF_TARGET inline __m256i FoldHalf(__m256i acc, __m256i k, __m256i next) {
+    const __m256i lo = _mm256_clmulepi64_epi128(acc, k, 0x00);
+    const __m256i hi = _mm256_clmulepi64_epi128(acc, k, 0x11);
+    return _mm256_xor_si256(_mm256_xor_si256(lo, hi), next);
 }
+
+TOVRA_HALF_TARGET inline __m256i LoadHalf(const uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// As StartWide below, 128 bytes per step.
+TOVRA_HALF_TARGET __m128i StartHalf(uint32_t reg, const uint8_t*& p, size_t& size) {
+    const FoldConstants& c = Constants();
+    __m256i y0 = _mm256_xor_si256(LoadHalf(p), _mm256_zextsi128_si256(_mm_cvtsi32_si128(static_cast<int>(reg))));
+    __m256i y1 = LoadHalf(p + 32);
+    __m256i y2 = LoadHalf(p + 64);
+    __m256i y3 = LoadHalf(p + 96);
+    p += kHalfStep;
+    size -= kHalfStep;
+    const __m256i k4 = _mm256_load_si256(reinterpret_cast<const __m256i*>(c.half4));
+    while (size >= kHalfStep) {
+        y0 = FoldHalf(y0, k4, LoadHalf(p));
+        y1 = FoldHalf(y1, k4, LoadHalf(p + 32));
+        y2 = FoldHalf(y2, k4, LoadHalf(p + 64));
+        y3 = FoldHalf(y3, k4, LoadHalf(p + 96));
+        p += kHalfStep;
+        size -= kHalfStep;
+    }
+    const __m256i k1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(c.half1));
+    __m256i y = FoldHalf(y0, k1, y1);
+    y = FoldHalf(y, k1, y2);
+    y = FoldHalf(y, k1, y3);
+    // The low lane moved 16 bytes on and added to the high one.
+    const __m128i fold1 = _mm_load_si128(reinterpret_cast<const __m128i*>(c.fold1));
+    return Fold(_mm256_castsi256_si128(y), fold1, _mm256_extracti128_si256(y, 1));
+}
+
+// 512 bits: four accumulators of four lanes each.
+constexpr size_t kWideStep = 4 * 64;
 
 #define TOVRA_WIDE_TARGET __attribute__((target("avx512f,vpclmulqdq,pclmul,sse4.1")))
 
@@ -187,25 +235,50 @@ TOVRA_WIDE_TARGET __m128i StartWide(uint32_t reg, const uint8_t*& p, size_t& siz
 
 }  // namespace
 
-bool FoldingAvailable() {
-    static const bool available = [] {
-        // Explicit, in case the first call comes from a static constructor
-        // that runs before the runtime has probed the processor.
+bool FoldingAvailable(FoldWidth width) {
+    // Explicit cpu_init, in case the first call comes from a static
+    // constructor that runs before the runtime has probed the processor.
+    static const bool narrow = [] {
         __builtin_cpu_init();
         return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
     }();
-    return available;
+#if TOVRA_CRC_WIDE_FOLDING
+    static const bool half = narrow && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("vpclmulqdq");
+    static const bool wide = half && __builtin_cpu_supports("avx512f");
+#else
+    constexpr bool half = false, wide = false;
+#endif
+    switch (width) {
+        case FoldWidth::k128:
+            return narrow;
+        case FoldWidth::k256:
+            return half;
+        case FoldWidth::k512:
+            return wide;
+    }
+    return false;
 }
 
-TOVRA_FOLD_TARGET uint32_t UpdateFolded(uint32_t reg, const uint8_t* p, size_t size) {
+uint32_t UpdateFolded(uint32_t reg, const uint8_t* p, size_t size) {
+    static const FoldWidth widest = FoldingAvailable(FoldWidth::k512)   ? FoldWidth::k512
+                                    : FoldingAvailable(FoldWidth::k256) ? FoldWidth::k256
+                                                                        : FoldWidth::k128;
+    return UpdateFoldedAt(widest, reg, p, size);
+}
+
+TOVRA_FOLD_TARGET uint32_t UpdateFoldedAt(FoldWidth width, uint32_t reg, const uint8_t* p, size_t size) {
     static_assert(kFoldMinimum == 4 * kFoldBlock, "four accumulators are loaded before the first step");
     const FoldConstants& c = Constants();
     const __m128i k1 = _mm_load_si128(reinterpret_cast<const __m128i*>(c.fold1));
     __m128i x;
 #if TOVRA_CRC_WIDE_FOLDING
-    if (size >= kWideMinimum && WideFoldingAvailable()) {
+    if (size >= kWideMinimum && width == FoldWidth::k512) {
         x = StartWide(reg, p, size);
+    } else if (size >= kWideMinimum && width == FoldWidth::k256) {
+        x = StartHalf(reg, p, size);
     } else
+#else
+    (void)width;
 #endif
     {
         __m128i x0 = _mm_xor_si128(Load(p), _mm_cvtsi32_si128(static_cast<int>(reg)));
@@ -256,8 +329,9 @@ TOVRA_FOLD_TARGET uint32_t UpdateFolded(uint32_t reg, const uint8_t* p, size_t s
 
 #else  // no carry-less multiplication on this target
 
-bool FoldingAvailable() { return false; }
+bool FoldingAvailable(FoldWidth) { return false; }
 uint32_t UpdateFolded(uint32_t reg, const uint8_t*, size_t) { return reg; }
+uint32_t UpdateFoldedAt(FoldWidth, uint32_t reg, const uint8_t*, size_t) { return reg; }
 
 #endif
 

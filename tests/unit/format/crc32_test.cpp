@@ -66,14 +66,19 @@ TEST(Crc32, BulkPathsAgreeWithReferenceAndZlib) {
         ASSERT_EQ(Crc32(0, p, n), expected) << offset << "+" << n;
         ASSERT_EQ(~crc_detail::UpdateSliced(~0u, p, n), expected) << offset << "+" << n;
         const size_t whole = n - n % crc_detail::kFoldBlock;
-        if (crc_detail::FoldingAvailable() && whole >= crc_detail::kFoldMinimum) {
-            ASSERT_EQ(~crc_detail::UpdateFolded(~0u, p, whole), Reference(p, whole)) << offset << "+" << whole;
+        if (whole < crc_detail::kFoldMinimum) return;
+        // Every width this processor has, not only the widest that Crc32 takes.
+        for (const auto width :
+             {crc_detail::FoldWidth::k128, crc_detail::FoldWidth::k256, crc_detail::FoldWidth::k512}) {
+            if (!crc_detail::FoldingAvailable(width)) continue;
+            ASSERT_EQ(~crc_detail::UpdateFoldedAt(width, ~0u, p, whole), Reference(p, whole))
+                << "width " << static_cast<int>(width) << " at " << offset << "+" << whole;
         }
     };
     for (size_t offset = 0; offset < 16; offset++) {
         for (size_t n = 0; n <= 300; n++) check(offset, n);
     }
-    // Around the least length of the 512-bit path and its 256-byte steps.
+    // Around the least length of the wide paths and their 128- and 256-byte steps.
     for (size_t n = 1000; n <= 1600; n++) check(n % 64, n);
     std::mt19937 rng(2);
     for (int i = 0; i < 300; i++) check(rng() % 64, rng() % (data.size() - 64));

@@ -24,6 +24,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "compress/bit_output.h"
 #include "compress/deflate_tables.h"
@@ -69,7 +70,7 @@ inline constexpr uint16_t kMethodStored = 0;
 
 class Deflater {
 public:
-    // The compressor writes through `out`; the state is about 400 KB.
+    // The compressor writes through `out`; the state is about 600 KB.
     explicit Deflater(BitOutput& out) : out_(out) {}
     Deflater(const Deflater&) = delete;
     Deflater& operator=(const Deflater&) = delete;
@@ -117,7 +118,7 @@ private:
     };
 
     // Matching (deflate_match.cpp).
-    template <bool kReference, bool kSkipLinks>
+    template <bool kReference, bool kDeepLinks>
     [[gnu::always_inline]] inline uint32_t LongestMatch(uint32_t chainHead, uint32_t pos, uint32_t prevLength,
                                                         uint32_t& matchStart) const;
     template <bool kReference>
@@ -136,20 +137,25 @@ private:
     // three shifts the oldest out of the 15 bits. The matchers carry it from
     // one position to the next instead of reading three bytes each time.
     uint32_t NextHash(uint32_t h, uint32_t pos) const { return ((h << kHashShift) ^ window_[pos + 3]) & kHashMask; }
-    // Asks the cache for the chain head and link the insertion of a position
-    // with hash `h` will touch (a hint only).
+    // Asks the cache for the chain head and the head's link, which the
+    // insertion of a position with hash `h` and the search from it will touch
+    // (a hint only).
     void PrefetchInsert(uint32_t h) {
         PrefetchLine(&head_[h]);
-        PrefetchLine(&links_[head_[h] & kWindowMask]);
+        PrefetchLine(&prev_[head_[h] & kWindowMask]);
     }
     // Enters `pos`, whose hash is `h`, into its chain and returns the previous
-    // head (0 = none). With kSkipLinks the link two steps back is kept too.
-    template <bool kSkipLinks>
+    // head (0 = none). kDeepLinks: into deepLinks_ (the lazy matcher), where
+    // the entry of pos is the head's entry moved up one lane with the head
+    // itself in lane 0; otherwise into prev_.
+    template <bool kDeepLinks>
     uint32_t InsertString(uint32_t pos, uint32_t h) {
         uint32_t chainHead = head_[h];
-        ChainLink& link = links_[pos & kWindowMask];
-        if constexpr (kSkipLinks) link.prev2 = chainHead != 0 ? links_[chainHead & kWindowMask].prev : 0;
-        link.prev = static_cast<uint16_t>(chainHead);
+        if constexpr (kDeepLinks) {
+            StoreDeepLinks(pos, chainHead != 0 ? LoadDeepLinks(chainHead) << kLinkBits | chainHead : 0);
+        } else {
+            prev_[pos & kWindowMask] = static_cast<uint16_t>(chainHead);
+        }
         head_[h] = static_cast<uint16_t>(pos);
         return chainHead;
     }
@@ -271,14 +277,35 @@ private:
     static constexpr uint32_t kWindowPadding = 512;
     uint8_t window_[kWindowBytes + kWindowPadding] = {};
     uint16_t head_[kHashSize] = {};
-    // Per position modulo 32768: the previous position with the same hash
-    // and, kept by the lazy matcher only, the one before that (so the chain
-    // walk loads two candidates at a time, from one cache line).
-    struct ChainLink {
-        uint16_t prev;
-        uint16_t prev2;
-    };
-    ChainLink links_[kHalfWindow] = {};
+    // The chains, per position modulo 32768; each matcher keeps one table.
+    // prev_ (levels 1-3): the previous position with the same hash.
+    // deepLinks_ (levels 4-9): the previous kLinkDepth positions of the chain,
+    // the nearest in lane 0 (bits 0-15), so the chain walk of the lazy
+    // levels, whose long chains make it wait on one dependent load per link,
+    // gets four candidates per load.
+    // Both hold 0 past the start of a chain. A position's entry is made from
+    // its head's entry as that stood when the position was entered, which is
+    // right while the head's slot has not been taken by a position 32768
+    // further on. The walk reads a lane only after every nearer lane named a
+    // position less than 32506 back from the search position (which comes
+    // after the entry was made), so every lane it reads is right; lanes
+    // beyond a position that far back may hold anything.
+    // The lanes of a position are four 16-bit words, read and written as
+    // one 64-bit entry; held as words so the window slide adjusts them as
+    // one flat array.
+    static constexpr uint32_t kLinkDepth = 4;
+    static constexpr uint32_t kLinkBits = 16;
+    static_assert(kLinkDepth * kLinkBits == 64, "the lanes fill one 64-bit entry");
+    uint64_t LoadDeepLinks(uint32_t pos) const {
+        uint64_t entry;
+        std::memcpy(&entry, &deepLinks_[(pos & kWindowMask) * kLinkDepth], sizeof entry);
+        return entry;
+    }
+    void StoreDeepLinks(uint32_t pos, uint64_t entry) {
+        std::memcpy(&deepLinks_[(pos & kWindowMask) * kLinkDepth], &entry, sizeof entry);
+    }
+    uint16_t prev_[kHalfWindow] = {};
+    alignas(8) uint16_t deepLinks_[kHalfWindow * kLinkDepth] = {};
     uint32_t tokens_[kLitBufferSize] = {};  // the block's entries, see TallyMatch
 };
 

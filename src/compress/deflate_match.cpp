@@ -46,7 +46,8 @@ inline uint32_t CommonPrefix(const uint8_t* a, const uint8_t* b) {
 // kMaxDist back and the chain budget lasts; the first candidate that sets a
 // new best length wins (`matchStart`), and reaching niceLength_ ends the
 // search. Returns the best length, which may run past the lookahead.
-template <bool kReference, bool kSkipLinks>
+// kDeepLinks: the chains are deepLinks_ (lazy matcher), else prev_.
+template <bool kReference, bool kDeepLinks>
 uint32_t Deflater::LongestMatch(uint32_t curMatch, uint32_t pos, uint32_t prevLength, uint32_t& matchStart) const {
     uint32_t chain = chainLimit_;
     const uint8_t* const scan = window_ + pos;
@@ -54,6 +55,13 @@ uint32_t Deflater::LongestMatch(uint32_t curMatch, uint32_t pos, uint32_t prevLe
     const uint32_t limit = pos > kMaxDist ? pos - kMaxDist : 0;
     if (prevLength >= goodLength_) chain >>= 2;
 
+    const auto prevLink = [this](uint32_t p) -> uint32_t {
+        if constexpr (kDeepLinks) {
+            return deepLinks_[(p & kWindowMask) * kLinkDepth];
+        } else {
+            return prev_[p & kWindowMask];
+        }
+    };
     if constexpr (kReference) {
         do {
             const uint8_t* match = window_ + curMatch;
@@ -68,13 +76,12 @@ uint32_t Deflater::LongestMatch(uint32_t curMatch, uint32_t pos, uint32_t prevLe
                 best = len;
                 if (len >= niceLength_) break;
             }
-        } while ((curMatch = links_[curMatch & kWindowMask].prev) > limit && --chain != 0);
+        } while ((curMatch = prevLink(curMatch)) > limit && --chain != 0);
     } else {
         // The same test as above, two bytes at a time: a candidate can beat
         // `best` only if it agrees at 0, 1, best - 1 and best. The links are
         // loaded before the test so the walk does not wait for its outcome.
         const uint8_t* const window = window_;
-        const ChainLink* const links = links_;
         const uint16_t scanStart = Load16(scan);
         uint16_t scanEnd = Load16(scan + best - 1);
         const uint8_t* windowEnd = window + best - 1;
@@ -91,22 +98,31 @@ uint32_t Deflater::LongestMatch(uint32_t curMatch, uint32_t pos, uint32_t prevLe
             windowEnd = window + best - 1;
             return false;
         };
-        if constexpr (kSkipLinks) {
-            // Two candidates per step: the walk's chain of dependent loads is
-            // half as long. Same candidates, same order, same budget.
+        if constexpr (kDeepLinks) {
+            // Four candidates per load of an entry: the walk's chain of
+            // dependent loads is a quarter as long. Same candidates, same
+            // order, same budget.
+            static_assert(kLinkDepth == 4, "one entry names the next four candidates");
             for (;;) {
-                const ChainLink link = links[curMatch & kWindowMask];
-                const uint32_t next = link.prev;
-                const uint32_t afterNext = link.prev2;
+                const uint64_t link = LoadDeepLinks(curMatch);
+                const uint32_t c1 = link & 0xFFFF;
+                const uint32_t c2 = (link >> kLinkBits) & 0xFFFF;
+                const uint32_t c3 = (link >> 2 * kLinkBits) & 0xFFFF;
+                const uint32_t c4 = static_cast<uint32_t>(link >> 3 * kLinkBits);
                 if (reachesNice(curMatch)) break;
-                if (next <= limit || --chain == 0) break;
-                if (reachesNice(next)) break;
-                if (afterNext <= limit || --chain == 0) break;
-                curMatch = afterNext;
+                if (c1 <= limit || --chain == 0) break;
+                if (reachesNice(c1)) break;
+                if (c2 <= limit || --chain == 0) break;
+                if (reachesNice(c2)) break;
+                if (c3 <= limit || --chain == 0) break;
+                if (reachesNice(c3)) break;
+                if (c4 <= limit || --chain == 0) break;
+                curMatch = c4;
             }
         } else {
+            const uint16_t* const links = prev_;
             do {
-                const uint32_t next = links[curMatch & kWindowMask].prev;
+                const uint32_t next = links[curMatch & kWindowMask];
                 if (reachesNice(curMatch)) break;
                 curMatch = next;
             } while (curMatch > limit && --chain != 0);
@@ -123,16 +139,16 @@ void Deflater::SlideWindow() {
     matchStart_ -= kHalfWindow;
     strStart_ -= kHalfWindow;
     blockStart_ -= kHalfWindow;
-    // Positions that fall below the window become 0 (none); both tables have
-    // 32768 entries and are adjusted in one pass (with the skip links).
-    static_assert(kHashSize == kHalfWindow, "heads and links are slid in one loop");
+    // Positions that fall below the window become 0 (none), in the heads and
+    // in the chains of the level's matcher (the other table is not in use).
     // Written as a saturating subtraction, which vectorises to one
-    // instruction per eight entries.
+    // instruction per eight positions.
     const auto down = [](uint16_t v) { return static_cast<uint16_t>(v > kHalfWindow ? v - kHalfWindow : 0); };
-    for (uint32_t i = 0; i < kHashSize; ++i) {
-        head_[i] = down(head_[i]);
-        links_[i].prev = down(links_[i].prev);
-        links_[i].prev2 = down(links_[i].prev2);
+    for (uint16_t& h : head_) h = down(h);
+    if (level_ <= kLastFastLevel) {
+        for (uint16_t& p : prev_) p = down(p);
+    } else {
+        for (uint16_t& p : deepLinks_) p = down(p);
     }
 }
 
@@ -284,13 +300,14 @@ bool Deflater::DeflateLazy(DeflateHost& host) {
     while (lookahead != 0) {
         const uint32_t chainHead = InsertString<true>(pos, hash);
         hash = NextHash(hash, pos);
-        if constexpr (!kReference) PrefetchInsert(hash);
+        // Only the head: a hint for the head's links would first wait for
+        // the head itself.
+        if constexpr (!kReference) PrefetchLine(&head_[hash]);
         prevLength = matchLength;
         const uint32_t prevMatch = matchStart;
         matchLength = kMinMatch - 1;
         if (chainHead != 0 && prevLength < lazyLimit && pos - chainHead <= kMaxDist) {
-            matchLength =
-                std::min(LongestMatch<kReference, !kReference>(chainHead, pos, prevLength, matchStart), lookahead);
+            matchLength = std::min(LongestMatch<kReference, true>(chainHead, pos, prevLength, matchStart), lookahead);
             if (matchLength == kMinMatch && pos - matchStart > kTooFar) matchLength = kMinMatch - 1;
         }
         if (prevLength >= kMinMatch && matchLength <= prevLength) {

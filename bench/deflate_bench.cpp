@@ -5,9 +5,10 @@
 //           compressed as its own member (as an archiving run would);
 //   text    8 MiB of highly compressible generated log text;
 //   random  8 MiB of incompressible pseudo-random bytes.
-// Each compressor runs several times per cell and its best time counts; the
-// time is the process's CPU time, which other work on a shared machine
-// disturbs less than the wall clock. Every stream of ours is inflated back
+// Each compressor runs several times per cell, the three taking turns so that
+// a busy moment of a shared machine hits all of them alike, and its best time
+// counts; the time is the process's CPU time, which other work on a shared
+// machine disturbs less than the wall clock. Every stream of ours is inflated back
 // with zlib and compared before timing.
 //
 // Usage: deflate_bench [repetitions]   (default 3)
@@ -135,17 +136,14 @@ struct Cell {
     size_t size = 0;
 };
 
+// One more run of `f` into `c`, which keeps the best time.
 template <typename F>
-Cell Best(int repetitions, F&& f) {
-    Cell c;
-    for (int i = 0; i < repetitions; ++i) {
-        const std::clock_t start = std::clock();
-        size_t size = f();
-        const double took = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
-        c.seconds = std::min(c.seconds, took);
-        c.size = size;
-    }
-    return c;
+void TimeOnce(Cell& c, F&& f) {
+    const std::clock_t start = std::clock();
+    const size_t size = f();
+    const double took = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    c.seconds = std::min(c.seconds, took);
+    c.size = size;
 }
 
 size_t Bound(size_t n) { return n + n / 8 + 1024; }
@@ -248,9 +246,12 @@ int main(int argc, char** argv) {
         Bytes peer(Bound(largest));
         for (int level : {1, 6, 9}) {
             Ours(in, level, ours, true);
-            Cell t = Best(repetitions, [&] { return Ours(in, level, ours, false); });
-            Cell z = Best(repetitions, [&] { return Zlib(in, level, peer); });
-            Cell l = Best(repetitions, [&] { return Libdeflate(in, level, peer); });
+            Cell t, z, l;
+            for (int i = 0; i < repetitions; ++i) {
+                TimeOnce(t, [&] { return Ours(in, level, ours, false); });
+                TimeOnce(z, [&] { return Zlib(in, level, peer); });
+                TimeOnce(l, [&] { return Libdeflate(in, level, peer); });
+            }
             const double mb = static_cast<double>(in.total) / 1e6;
             std::printf("%-7s %5d | %9.1f %11zu | %9.1f %11zu | %9.1f %11zu | %5.2fx %+6.2f%%\n", in.name, level,
                         mb / t.seconds, t.size, mb / z.seconds, z.size, mb / l.seconds, l.size, z.seconds / t.seconds,

@@ -55,6 +55,7 @@ uint32_t Deflater::LongestMatch(uint32_t curMatch, uint32_t pos, uint32_t prevLe
     const uint32_t limit = pos > kMaxDist ? pos - kMaxDist : 0;
     if (prevLength >= goodLength_) chain >>= 2;
 
+    // The nearest link of position p in the matcher's table.
     const auto prevLink = [this](uint32_t p) -> uint32_t {
         if constexpr (kDeepLinks) {
             return deepLinks_[(p & kWindowMask) * kLinkDepth];
@@ -120,9 +121,8 @@ uint32_t Deflater::LongestMatch(uint32_t curMatch, uint32_t pos, uint32_t prevLe
                 curMatch = c4;
             }
         } else {
-            const uint16_t* const links = prev_;
             do {
-                const uint32_t next = links[curMatch & kWindowMask];
+                const uint32_t next = prevLink(curMatch);
                 if (reachesNice(curMatch)) break;
                 curMatch = next;
             } while (curMatch > limit && --chain != 0);
